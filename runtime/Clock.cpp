@@ -1,0 +1,84 @@
+#include "runtime/Clock.h"
+
+#include "runtime/Error.h"
+
+#include <ctime>
+
+namespace vb {
+
+namespace {
+
+std::optional<DateValue> g_fixed;
+
+// localtime_r costs far more than the rest of a clock read; the offset from UTC cannot change
+// within a minute that starts on a whole minute, so one conversion serves the whole minute.
+struct MinuteCache {
+    qint64 minuteStart = 1; // an odd value: never a whole minute, so the cache starts empty
+    std::tm local{};
+};
+thread_local MinuteCache g_cache;
+
+} // namespace
+
+void setFixedNow(std::optional<DateValue> instant)
+{
+    g_fixed = instant;
+}
+
+std::optional<DateValue> fixedNow()
+{
+    return g_fixed;
+}
+
+DateValue localDateValue(qint64 unixSeconds)
+{
+    const qint64 minuteStart = unixSeconds - ((unixSeconds % 60) + 60) % 60;
+    if (g_cache.minuteStart != minuteStart) {
+        const std::time_t t = static_cast<std::time_t>(minuteStart);
+        std::tm tm{};
+        if (!localtime_r(&t, &tm))
+            raiseError(InvalidArgument);
+        g_cache.minuteStart = minuteStart;
+        g_cache.local = tm;
+    }
+    const std::tm& tm = g_cache.local;
+    // Zones with offsets of whole seconds (old local mean times) still land in [0, 59] here
+    // only when the offset is whole minutes; otherwise fall back to a direct conversion.
+    const int second = static_cast<int>(unixSeconds - minuteStart) + tm.tm_sec;
+    if (second > 59) {
+        const std::time_t t = static_cast<std::time_t>(unixSeconds);
+        std::tm direct{};
+        if (!localtime_r(&t, &direct))
+            raiseError(InvalidArgument);
+        return DateValue(direct.tm_year + 1900, direct.tm_mon + 1, direct.tm_mday, direct.tm_hour,
+                         direct.tm_min, direct.tm_sec);
+    }
+    return DateValue(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, second);
+}
+
+DateValue Now()
+{
+    if (g_fixed)
+        return *g_fixed;
+    timespec ts{};
+    clock_gettime(CLOCK_REALTIME, &ts);
+    return localDateValue(ts.tv_sec);
+}
+
+QString DateText(const DateValue& value)
+{
+    char16_t buf[10];
+    auto two = [](char16_t* p, int v) {
+        p[0] = char16_t(u'0' + v / 10);
+        p[1] = char16_t(u'0' + v % 10);
+    };
+    two(buf, value.month());
+    buf[2] = u'-';
+    two(buf + 3, value.day());
+    buf[5] = u'-';
+    two(buf + 6, value.year() / 100);
+    two(buf + 8, value.year() % 100);
+    return QString(reinterpret_cast<const QChar*>(buf), 10);
+}
+
+} // namespace vb

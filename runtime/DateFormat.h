@@ -1,0 +1,37 @@
+#pragma once
+// The runtime's user-defined date/time format, as the classic BASIC runtime gives it on a
+// Japanese-language system: codes read greedily, case-insensitive, Japanese era codes from
+// ICU's Japanese calendar, literals and escapes copied. Depends on Qt Core and ICU.
+
+#include "runtime/DateValue.h"
+
+#include <QString>
+#include <QStringView>
+
+namespace vb {
+
+enum FirstDayOfWeek : int { vbSunday = 1, vbMonday = 2, vbTuesday = 3, vbWednesday = 4,
+                            vbThursday = 5, vbFriday = 6, vbSaturday = 7 };
+enum FirstWeekOfYear : int { vbFirstJan1 = 1 };
+
+// The value formatted with `code`.
+QString Format(const DateValue& value, QStringView code, int firstDayOfWeek = vbSunday,
+               int firstWeekOfYear = vbFirstJan1);
+// A date text (mm-dd-yyyy, yyyy/mm/dd, yyyy-mm-dd ...) read as a date, then formatted;
+// a text that is no date raises 13.
+QString Format(const QString& dateText, QStringView code, int firstDayOfWeek = vbSunday,
+               int firstWeekOfYear = vbFirstJan1);
+
+// Appends the formatted value to `out`; returns true when it printed a seconds field
+// (s, ss, ttttt, or c with its time part).
+bool formatDateInto(QString& out, const DateValue& value, QStringView code,
+                    int firstDayOfWeek = vbSunday, int firstWeekOfYear = vbFirstJan1);
+
+// True when the code holds a seconds field (s, ss, ttttt or c, in any case), read the way
+// the formatter reads it (so a quoted or escaped s does not count).
+bool hasSecondsField(QStringView code);
+
+// Reads a date text as a date (midnight); raises 13 when it is no date.
+DateValue parseDateText(QStringView text);
+
+} // namespace vb

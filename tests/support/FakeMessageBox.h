@@ -1,0 +1,31 @@
+#pragma once
+// A message-box service for tests: records every box and answers from a script (vbOK when the
+// script is exhausted). Installs itself for its lifetime.
+
+#include "runtime/MessageBox.h"
+
+#include <QList>
+#include <QString>
+
+struct ShownBox {
+    QString prompt;
+    int style = 0;
+    QString title;
+};
+
+class FakeMessageBox final : public vb::MessageBoxService {
+public:
+    FakeMessageBox();
+    ~FakeMessageBox() override;
+
+    int show(const QString& prompt, int style, const QString& title) override;
+
+    // Answers for the next boxes, in order.
+    void answer(std::initializer_list<int> answers) { answers_.append(answers); }
+
+    QList<ShownBox> shown;
+
+private:
+    QList<int> answers_;
+    vb::MessageBoxService* previous_ = nullptr;
+};
