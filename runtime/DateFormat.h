@@ -10,11 +10,18 @@
 
 namespace vb {
 
-enum FirstDayOfWeek : int { vbSunday = 1, vbMonday = 2, vbTuesday = 3, vbWednesday = 4,
-                            vbThursday = 5, vbFriday = 6, vbSaturday = 7 };
-enum FirstWeekOfYear : int { vbFirstJan1 = 1 };
+// 0 asks for the system's setting, which on a Japanese-language system is Sunday and the
+// week of 1 January; values outside these enums raise 5.
+enum FirstDayOfWeek : int { vbUseSystemDayOfWeek = 0, vbSunday = 1, vbMonday = 2, vbTuesday = 3,
+                            vbWednesday = 4, vbThursday = 5, vbFriday = 6, vbSaturday = 7 };
+enum FirstWeekOfYear : int {
+    vbUseSystem = 0,
+    vbFirstJan1 = 1,     // week 1 holds 1 January (weeks 1 to 54)
+    vbFirstFourDays = 2, // week 1 is the first with four days in the year (ISO when Monday)
+    vbFirstFullWeek = 3, // week 1 is the first whole week in the year
+};
 
-// The value formatted with `code`.
+// The value formatted with `code`. An empty code gives the general date, as "c" does.
 QString Format(const DateValue& value, QStringView code, int firstDayOfWeek = vbSunday,
                int firstWeekOfYear = vbFirstJan1);
 // A date text (mm-dd-yyyy, yyyy/mm/dd, yyyy-mm-dd ...) read as a date, then formatted;
