@@ -35,10 +35,13 @@ bool formatDateInto(QString& out, const DateValue& value, QStringView code,
                     int firstDayOfWeek = vbSunday, int firstWeekOfYear = vbFirstJan1);
 
 // True when the code holds a seconds field (s, ss, ttttt or c, in any case), read the way
-// the formatter reads it (so a quoted or escaped s does not count).
+// the formatter reads it (so a quoted or escaped s does not count; the empty code is c).
 bool hasSecondsField(QStringView code);
 
-// Reads a date text as a date (midnight); raises 13 when it is no date.
+// Reads a date text as a date: mm-dd-yyyy, yyyy-mm-dd, with - or / (one or two digits for
+// month and day, three or four for the year, 100 to 9999), or yyyy年m月d日, then optionally a
+// space and h:nn or h:nn:ss (midnight without). Spaces around are ignored; any other text,
+// or a date that does not exist, raises 13.
 DateValue parseDateText(QStringView text);
 
 } // namespace vb
