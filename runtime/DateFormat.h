@@ -1,7 +1,9 @@
 #pragma once
 // The runtime's user-defined date/time format, as the classic BASIC runtime gives it on a
 // Japanese-language system: codes read greedily, case-insensitive, Japanese era codes from
-// ICU's Japanese calendar, literals and escapes copied. Depends on Qt Core and ICU.
+// ICU's Japanese calendar (JapaneseEra.h tells what dates before Meiji give), literals and
+// escapes copied. Formatting makes no ICU call and no temporary string: the era table is read
+// from ICU once. Depends on Qt Core and ICU.
 
 #include "runtime/DateValue.h"
 

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <chrono>
 #include <ctime>
 #include <functional>
@@ -11,6 +13,12 @@
 #include <vector>
 
 using namespace vb;
+
+// Failures show the text rather than its bytes.
+void PrintTo(const QString& s, std::ostream* os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
 
 namespace {
 
@@ -424,43 +432,63 @@ TEST(DateFormat, LongResultsAppendWhole)
     EXPECT_EQ(Format(afternoon, QString(QStringLiteral("h") + longLiteral)), QStringLiteral("13") + longLiteral);
 }
 
-// Every day from 1900 to 2100: weekday, day of year and week of year against std::chrono's
-// civil calendar, and the ISO week against glibc's strftime.
+// Every day from 1900 to 2100: weekday, day of year and the week numbers of every rule against
+// std::chrono's civil calendar, counted week by week rather than computed, and the ISO week
+// against glibc's strftime.
 TEST(DateFormat, EveryDayAgainstTheCivilCalendar)
 {
     using namespace std::chrono;
-    const sys_days first = sys_days(year(1900) / January / 1);
-    const sys_days last = sys_days(year(2100) / December / 31);
-    int weekNumber[8] = {}; // per first day of week, 1 = Sunday
-    for (sys_days day = first; day <= last; day += days(1)) {
+    auto dayOfYear = [](sys_days day) {
+        return int((day - sys_days(year_month_day(day).year() / January / 1)).count()) + 1;
+    };
+    // Running week numbers per rule and first day of week (1 = Sunday), started two years early:
+    // by 1900 each has passed a week 1, and the first days of 1900 know the last week of 1899.
+    int jan1[8] = {}, fourDays[8] = {}, fullWeek[8] = {};
+    for (sys_days day = sys_days(year(1898) / January / 1);
+         day <= sys_days(year(2100) / December / 31); day += days(1)) {
         const year_month_day ymd(day);
         const int y = int(ymd.year());
-        const DateValue value(y, unsigned(ymd.month()), unsigned(ymd.day()));
-        const int wd = int(weekday(day).c_encoding()) + 1; // 1 = Sunday
-        const int dayOfYear = int((day - sys_days(ymd.year() / January / 1)).count()) + 1;
-        ASSERT_EQ(value.weekday(), wd) << utf8(Format(value, u"yyyy-mm-dd"));
-        ASSERT_EQ(Format(value, u"y"), QString::number(dayOfYear)) << utf8(Format(value, u"yyyy-mm-dd"));
+        const int wd = int(weekday(day).c_encoding()) + 1;
+        const int yday = dayOfYear(day);
         for (int firstDay = 1; firstDay <= 7; ++firstDay) {
-            // A week begins on 1 January and on each day that is the first day of the week.
-            if (dayOfYear == 1)
-                weekNumber[firstDay] = 1;
+            if (yday == 1)
+                jan1[firstDay] = 1; // a week begins on 1 January ...
             else if (wd == firstDay)
-                ++weekNumber[firstDay];
+                ++jan1[firstDay]; // ... and on every first day of the week
+            if (wd == firstDay) {
+                // Week 1 is the first to have its fourth day, or its first, in the year's first
+                // seven days.
+                fourDays[firstDay] = dayOfYear(day + days(3)) <= 7 ? 1 : fourDays[firstDay] + 1;
+                fullWeek[firstDay] = yday <= 7 ? 1 : fullWeek[firstDay] + 1;
+            }
+        }
+        if (y < 1900)
+            continue;
+
+        const DateValue value(y, unsigned(ymd.month()), unsigned(ymd.day()));
+        const std::string date = utf8(Format(value, u"yyyy-mm-dd"));
+        ASSERT_EQ(value.weekday(), wd) << date;
+        ASSERT_EQ(Format(value, u"y"), QString::number(yday)) << date;
+        for (int firstDay = 1; firstDay <= 7; ++firstDay) {
             ASSERT_EQ(Format(value, u"w|ww", firstDay),
                       QString::number((wd - firstDay + 7) % 7 + 1) + u'|'
-                          + QString::number(weekNumber[firstDay]))
-                << utf8(Format(value, u"yyyy-mm-dd")) << " first day " << firstDay;
+                          + QString::number(jan1[firstDay]))
+                << date << " first day " << firstDay;
+            ASSERT_EQ(Format(value, u"ww", firstDay, vbFirstFourDays), QString::number(fourDays[firstDay]))
+                << date << " first day " << firstDay;
+            ASSERT_EQ(Format(value, u"ww", firstDay, vbFirstFullWeek), QString::number(fullWeek[firstDay]))
+                << date << " first day " << firstDay;
         }
         std::tm tm{};
         tm.tm_year = y - 1900;
         tm.tm_mon = int(unsigned(ymd.month())) - 1;
         tm.tm_mday = int(unsigned(ymd.day()));
         tm.tm_wday = wd - 1;
-        tm.tm_yday = dayOfYear - 1;
+        tm.tm_yday = yday - 1;
         char iso[4];
         std::strftime(iso, sizeof iso, "%V", &tm);
         ASSERT_EQ(Format(value, u"ww", vbMonday, vbFirstFourDays), QString::number(std::atoi(iso)))
-            << utf8(Format(value, u"yyyy-mm-dd"));
+            << date;
     }
 }
 

@@ -9,8 +9,15 @@
 
 #include <chrono>
 #include <memory>
+#include <ostream>
 
 using namespace vb;
+
+// Failures show the text rather than its bytes.
+void PrintTo(const QString& s, std::ostream* os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
 
 TEST(JapaneseEraTable, ReadFromIcuInOrder)
 {
