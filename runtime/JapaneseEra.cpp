@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <string_view>
 
 namespace vb::detail {
 
@@ -74,7 +75,7 @@ std::vector<Era> readEras()
 
 const std::vector<Era>& japaneseEras()
 {
-    static const std::vector<Era> eras = readEras();
+    static const std::vector<Era> eras = readEras(); // thread-safe, once per process
     return eras;
 }
 

@@ -3,11 +3,10 @@
 
 #include <gtest/gtest.h>
 
-#include <ostream>
-
 #include <chrono>
 #include <ctime>
 #include <functional>
+#include <ostream>
 #include <set>
 #include <string>
 #include <vector>
