@@ -91,6 +91,8 @@ TEST(NumberFormat, LiteralsAndEscapes)
         {"no placeholder: digits go last", 7, u"abc", u"abc7"},
         {"no placeholder, zero", 0, u"abc", u"abc"},
         {"empty code", 42, u"", u"42"},
+        {"thousands separator is a literal", 1234567, u"#,##0", u"1234,567"},
+        {"percent is a literal", 7, u"0%", u"7%"},
     });
 }
 
