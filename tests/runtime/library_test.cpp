@@ -9,7 +9,6 @@
 #include <QTemporaryDir>
 
 #include <dlfcn.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <cstdint>
@@ -44,15 +43,6 @@ bool isLoaded(const QString& path)
 QString canonical(const QString& path)
 {
     return QFileInfo(path).canonicalFilePath();
-}
-
-// Runs a step with another current directory, then goes back.
-void inDirectory(const QString& dir, const std::function<void()>& step)
-{
-    const QString previous = QDir::currentPath();
-    ASSERT_TRUE(QDir::setCurrent(dir));
-    step();
-    ASSERT_TRUE(QDir::setCurrent(previous));
 }
 
 } // namespace
@@ -185,29 +175,4 @@ TEST(LibraryFunction, MissingEntryRaises453AndLeavesNothingLoaded)
     EXPECT_FALSE(meter.isBound());
     EXPECT_TRUE(meter.loadedFrom().isEmpty());
     EXPECT_FALSE(isLoaded(path));
-}
-
-TEST(LibraryFunction, AbsentFolderlessOrRelativeNamesRaise53)
-{
-    for (const char* name : {"libno_such_meter.so", "./libno_such_meter.so", ""}) {
-        LibraryFunction meter(QString::fromUtf8(name), kEntry);
-        EXPECT_EQ(errorOf([&] { meter.address(); }), FileNotFound) << name;
-    }
-}
-
-TEST(LibraryFunction, ALibraryPlantedInTheCurrentDirectoryIsNeverLoaded)
-{
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString planted = dir.filePath(QStringLiteral("libplanted_meter.so"));
-    ASSERT_TRUE(QFile::copy(QStringLiteral(TAMO_FAKE_METER), planted));
-    inDirectory(dir.path(), [&] {
-        for (const char* name : {"libplanted_meter.so", "./libplanted_meter.so"}) {
-            LibraryFunction meter(QString::fromUtf8(name), kEntry);
-            EXPECT_EQ(errorOf([&] { meter.address(); }), FileNotFound) << name;
-        }
-    });
-    EXPECT_FALSE(isLoaded(planted));
-    LibraryFunction byPath(planted, kEntry);
-    EXPECT_EQ(byPath.function<Meter>()(0), 85) << "the planted copy itself is a working library";
 }
