@@ -1,0 +1,139 @@
+#include "clock/ClockOptions.h"
+
+#include "runtime/Program.h"
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+
+namespace clk {
+
+namespace {
+
+// The value of `count` ASCII digits at `at`, or -1 when any of them is not a digit.
+int digits(QStringView text, qsizetype at, int count)
+{
+    int value = 0;
+    for (int i = 0; i < count; ++i) {
+        const char16_t c = text[at + i].unicode();
+        if (c < u'0' || c > u'9')
+            return -1;
+        value = value * 10 + (c - u'0');
+    }
+    return value;
+}
+
+// Qt's parser words its errors as sentences; a usage line reads better without the stop, and
+// must stay one line even when several problems are joined.
+QString oneLine(QString message)
+{
+    message.replace(u'\n', QStringLiteral("; "));
+    if (message.endsWith(u'.'))
+        message.chop(1);
+    return message;
+}
+
+} // namespace
+
+std::optional<vb::DateValue> parseInstant(QStringView text)
+{
+    // 0123456789012345678
+    // YYYY-MM-DDTHH:MM:SS
+    if (text.size() != 16 && text.size() != 19)
+        return std::nullopt;
+    if (text[4] != u'-' || text[7] != u'-' || (text[10] != u'T' && text[10] != u' ')
+        || text[13] != u':' || (text.size() == 19 && text[16] != u':'))
+        return std::nullopt;
+    const int year = digits(text, 0, 4);
+    const int month = digits(text, 5, 2);
+    const int day = digits(text, 8, 2);
+    const int hour = digits(text, 11, 2);
+    const int minute = digits(text, 14, 2);
+    const int second = text.size() == 19 ? digits(text, 17, 2) : 0;
+    if (year < 100 || month < 1 || month > 12 || day < 1 || hour < 0 || hour > 23 || minute < 0
+        || minute > 59 || second < 0 || second > 59)
+        return std::nullopt;
+    if (day > vb::daysInMonth(year, month))
+        return std::nullopt;
+    return vb::DateValue(year, month, day, hour, minute, second);
+}
+
+QString versionLine()
+{
+    return QString::fromUtf16(kProgramName) + u' ' + vb::programVersionText();
+}
+
+ParsedCommandLine parseCommandLine(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Shows the Tamo clock format expanded: once, or as a running clock for status bars.\n"
+        "Without --format it shows the stored format when it is enabled, else %h:nn%."));
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Show this help and exit."));
+    const QCommandLineOption version(QStringLiteral("version"),
+                                     QStringLiteral("Show the version and exit."));
+    const QCommandLineOption format(QStringLiteral("format"),
+                                    QStringLiteral("Expand TEXT instead of the stored format."),
+                                    QStringLiteral("TEXT"));
+    const QCommandLineOption at(
+        QStringLiteral("at"),
+        QStringLiteral("Use the local instant WHEN (YYYY-MM-DD HH:MM[:SS], or with T) instead of "
+                       "the clock; with --follow the clock stands still."),
+        QStringLiteral("WHEN"));
+    const QCommandLineOption timeKey(QStringLiteral("time-key"),
+                                     QStringLiteral("Print the time key on a second line."));
+    const QCommandLineOption json(QStringLiteral("json"),
+                                  QStringLiteral("Print {\"text\": \"...\"} lines (waybar)."));
+    const QCommandLineOption follow(
+        QStringLiteral("follow"),
+        QStringLiteral("Keep running: print a line whenever the text changes, reload when the "
+                       "settings change or TamoZP asks for a restart."));
+    parser.addOptions({help, version, format, at, timeKey, json, follow});
+
+    ParsedCommandLine result;
+    auto usageError = [&](const QString& what) {
+        result.command = Command::UsageError;
+        result.usageError = oneLine(what);
+        return result;
+    };
+
+    if (!parser.parse(arguments))
+        return usageError(parser.errorText());
+    if (!parser.positionalArguments().isEmpty())
+        return usageError(QStringLiteral("unexpected argument '%1'")
+                              .arg(parser.positionalArguments().constFirst()));
+    if (parser.isSet(help)) {
+        result.command = Command::Help;
+        // Qt names the program by the path it was started with; the usage line names it plainly.
+        QString text = parser.helpText();
+        text.remove(0, text.indexOf(u'\n') + 1);
+        result.helpText = QStringLiteral("Usage: tamo-clock [--format TEXT] [--at WHEN] [--time-key] "
+                                         "[--json] [--follow]\n")
+            + text;
+        return result;
+    }
+    if (parser.isSet(version)) {
+        result.command = Command::Version;
+        return result;
+    }
+
+    ClockOptions& options = result.options;
+    if (parser.isSet(format))
+        options.format = parser.value(format);
+    if (parser.isSet(at)) {
+        const QString when = parser.value(at);
+        options.at = parseInstant(when);
+        if (!options.at)
+            return usageError(QStringLiteral("'%1' is no instant: give YYYY-MM-DD HH:MM[:SS] "
+                                             "(or YYYY-MM-DDTHH:MM[:SS]), years 100 to 9999")
+                                  .arg(when));
+    }
+    options.timeKey = parser.isSet(timeKey);
+    options.json = parser.isSet(json);
+    options.follow = parser.isSet(follow);
+    if (options.follow && options.timeKey)
+        return usageError(QStringLiteral("--time-key cannot be used with --follow"));
+    return result;
+}
+
+} // namespace clk

@@ -1,0 +1,37 @@
+#pragma once
+// What tamo-clock shows and how a line of it is written: the format to expand (given, stored
+// or built in), the JSON line for waybar, and writes to standard output and error that survive
+// interrupted and partial writes.
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+namespace clk {
+
+// The format a host shows: `given` when there is one; otherwise the stored format when the
+// stored enable flag is exactly "1"; otherwise the built-in clock. A store that cannot be read
+// gives the built-in clock and one line on standard error; the stored format's own reader
+// reports its failures itself.
+QString displayFormat(const std::optional<QString>& given);
+
+// The text with every lone surrogate, which UTF-8 cannot carry, replaced by U+FFFD (Qt's own
+// conversion would write "?").
+QString withoutLoneSurrogates(const QString& text);
+
+// `text` as a JSON string literal: quotes, backslashes and control characters escaped, the
+// rest in UTF-8; a lone surrogate, which UTF-8 cannot carry, becomes U+FFFD.
+QByteArray jsonString(const QString& text);
+
+// One output line, LF-terminated: the bare text in UTF-8 (lone surrogates as U+FFFD), or {"text": "..."} with `json`.
+QByteArray outputLine(const QString& text, bool json);
+
+// Writes all of `bytes` to a file descriptor, going on after interrupted and partial writes.
+// False when the descriptor refuses them (a closed pipe: EPIPE).
+bool writeAll(int fd, const QByteArray& bytes);
+
+// "tamo-clock: <what>" and LF on standard error.
+void errorLine(const QString& what);
+
+} // namespace clk
