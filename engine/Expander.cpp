@@ -12,6 +12,8 @@
 #include "runtime/Integer.h"
 #include "runtime/Text.h"
 
+#include <string_view>
+
 namespace zp {
 
 namespace {
@@ -37,13 +39,42 @@ private:
     bool committed_ = false;
 };
 
+// Qt 6.4's QStringView::indexOf(QChar) goes through its general substring search, which costs
+// more than a plain scan of the few characters of a token.
+std::u16string_view units(QStringView text)
+{
+    return {text.utf16(), static_cast<size_t>(text.size())};
+}
+
 // Seconds in the time key: a lower-case "s" anywhere in the token, or a seconds field that the
 // date format finds in it (SS, c, TTTTT ...), except in a resource token, whose "S" names a pool.
 bool tokenShowsSeconds(QStringView token)
 {
-    if (token.contains(u's'))
+    if (units(token).find(u's') != std::u16string_view::npos)
         return true;
     return !token.startsWith(u'R') && vb::hasSecondsField(token);
+}
+
+// The time key as the date format writes "h:n" or "h:n:s" (numbers without leading zeros, joined
+// by the time separator), built in place: the key is set once or twice per expansion, and a
+// caller that expands in a loop keeps one key whose buffer is reused.
+void setTimeKey(QString& sTimeKey, const vb::DateValue& dtValue, bool seconds)
+{
+    char16_t key[8]; // "23:59:59"
+    qsizetype n = 0;
+    auto put = [&](int v) { // [0, 59]
+        if (v >= 10)
+            key[n++] = char16_t(u'0' + v / 10);
+        key[n++] = char16_t(u'0' + v % 10);
+    };
+    put(dtValue.hour());
+    key[n++] = u':';
+    put(dtValue.minute());
+    if (seconds) {
+        key[n++] = u':';
+        put(dtValue.second());
+    }
+    sTimeKey.setUnicode(reinterpret_cast<const QChar*>(key), n);
 }
 
 void appendToken(QString& out, const vb::DateValue& dtValue, const QString& format, qsizetype begin,
@@ -88,10 +119,13 @@ QString FromZPFToShowClk(const QString& sFormat, QString& sTimeKey)
     });
 
     QString result;
+    // Room for the format and a little more: tokens rarely expand to much more than their
+    // own text, and growing the result step by step cost more than the formatting itself.
+    result.reserve(sFormat.size() + 32);
     Int16 inToken(0);
     vb::DateValue dtValue;
     guard([&] { dtValue = vb::Now(); });
-    guard([&] { sTimeKey = vb::Format(dtValue, u"h:n"); });
+    guard([&] { setTimeKey(sTimeKey, dtValue, false); });
     const Int32 limit(vb::Len(sFormat));
     const QChar* text = sFormat.constData();
 
@@ -104,7 +138,11 @@ QString FromZPFToShowClk(const QString& sFormat, QString& sTimeKey)
         } else if (inToken.value() == 1) {
             // The first character of a token: it runs up to the next "%".
             Int32 closing;
-            guard([&] { closing = Int32(vb::InStr(position.value(), sFormat, QStringLiteral("%"))); });
+            // InStr from the position: the 1-based position of the next "%", or 0.
+            guard([&] {
+                const size_t found = units(sFormat).find(u'%', static_cast<size_t>(at));
+                closing = Int32(found == std::u16string_view::npos ? 0 : static_cast<qint32>(found + 1));
+            });
             qint32 length = 0;
             const bool cut = guard([&] {
                 length = (closing - position).value();
@@ -114,7 +152,7 @@ QString FromZPFToShowClk(const QString& sFormat, QString& sTimeKey)
             if (cut) {
                 const QStringView token = QStringView(sFormat).mid(at, length);
                 if (guard.test([&] { return tokenShowsSeconds(token); }))
-                    guard([&] { sTimeKey = vb::Format(dtValue, u"h:n:s"); });
+                    guard([&] { setTimeKey(sTimeKey, dtValue, true); });
                 guard([&] { appendToken(result, dtValue, sFormat, at, length); });
                 // The step below brings the scan onto the closing "%", which leaves the token.
                 guard([&] { position = closing - Int32(1); });
