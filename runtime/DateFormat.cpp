@@ -494,7 +494,16 @@ QString Format(const QString& dateText, QStringView code, int firstDayOfWeek, in
 
 bool hasSecondsField(QStringView code)
 {
-    return code.isEmpty() || holdsField(code, isSecondsField);
+    if (code.isEmpty())
+        return true;
+    // Every seconds field starts with s, t (ttttt) or c: a code without them, such as most
+    // tokens of a clock format, needs no full reading. The expander asks this for every token.
+    for (const QChar c : code) {
+        const char16_t l = lower(c.unicode());
+        if (l == u's' || l == u't' || l == u'c')
+            return holdsField(code, isSecondsField);
+    }
+    return false;
 }
 
 // ---------------------------------------------------------------------------------------------
