@@ -5,7 +5,6 @@
 #include <cerrno>
 #include <cstring>
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -49,19 +48,18 @@ QString runtimeFolder(FolderCreation creation, QString* whyUnusable)
         else if (errno != EEXIST)
             return unusable(systemMessage(errno));
     }
-    // O_NOFOLLOW: a symbolic link planted in /tmp by someone else is refused, not followed.
-    const int fd = ::open(native.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0)
-        return unusable(errno == ELOOP ? QStringLiteral("is a symbolic link") : systemMessage(errno));
+    // lstat: a symbolic link planted in /tmp by someone else is refused, not followed.
     struct stat st;
-    bool ok = ::fstat(fd, &st) == 0;
+    if (::lstat(native.constData(), &st) != 0)
+        return unusable(systemMessage(errno));
+    if (S_ISLNK(st.st_mode))
+        return unusable(QStringLiteral("is a symbolic link"));
+    if (!S_ISDIR(st.st_mode))
+        return unusable(systemMessage(ENOTDIR));
     // The umask may have taken owner bits from a folder we just made.
-    if (ok && created && st.st_uid == geteuid() && (st.st_mode & 07777) != 0700)
-        ok = ::fchmod(fd, 0700) == 0 && ::fstat(fd, &st) == 0;
-    const int err = errno;
-    ::close(fd);
-    if (!ok)
-        return unusable(systemMessage(err));
+    if (created && st.st_uid == geteuid() && (st.st_mode & 07777) != 0700
+        && (::chmod(native.constData(), 0700) != 0 || ::lstat(native.constData(), &st) != 0))
+        return unusable(systemMessage(errno));
     if (st.st_uid != geteuid())
         return unusable(QStringLiteral("not owned by this user"));
     if ((st.st_mode & 07777) != 0700)
