@@ -630,9 +630,10 @@ TEST(SettingsStoreFailures, LockReleasedWithinTheWait)
     QElapsedTimer timer;
     timer.start();
     const vb::Error e = errorOf([] { vb::SaveSetting(kApp, u"Main"_s, u"ZPFormat"_s, u"new"_s); });
+    const qint64 waited = timer.elapsed();
     release.join();
     EXPECT_EQ(e.number, 0) << e.description.toStdString();
-    EXPECT_GE(timer.elapsed(), 250);
+    EXPECT_GE(waited, 250) << "it waited for the holder";
     EXPECT_EQ(vb::GetSetting(kApp, u"Main"_s, u"ZPFormat"_s), u"new"_s);
 }
 
