@@ -3,6 +3,7 @@
 #include "runtime/Error.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QList>
 #include <QSaveFile>
 #include <QSet>
@@ -14,6 +15,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <system_error>
 #include <thread>
 
 #include <fcntl.h>
@@ -482,14 +484,13 @@ bool waitForLock(int fd, std::chrono::milliseconds wait)
         std::mutex mutex;
         std::condition_variable done;
         bool finished = false;
-        bool abandoned = false;
         bool locked = false;
     };
     const int spare = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
     if (spare < 0)
         return false;
     auto waiter = std::make_shared<Waiter>();
-    std::thread([waiter, spare] {
+    const auto waitInHelper = [waiter, spare] {
         int r;
         do {
             r = ::flock(spare, LOCK_EX);
@@ -501,14 +502,15 @@ bool waitForLock(int fd, std::chrono::milliseconds wait)
         // caller has given up and closed it, this close releases the lock.
         ::close(spare);
         waiter->done.notify_all();
-    }).detach();
-
-    std::unique_lock lock(waiter->mutex);
-    if (!waiter->done.wait_for(lock, wait, [&] { return waiter->finished; })) {
-        waiter->abandoned = true;
+    };
+    try {
+        std::thread(waitInHelper).detach();
+    } catch (const std::system_error&) {
+        ::close(spare); // no thread to wait with: as if the wait had run out
         return false;
     }
-    return waiter->locked;
+    std::unique_lock lock(waiter->mutex);
+    return waiter->done.wait_for(lock, wait, [&] { return waiter->finished; }) && waiter->locked;
 }
 
 enum class Access { Read, Write };
@@ -616,8 +618,10 @@ void writeFile(const QString& path, const QByteArray& data)
         file.cancelWriting();
         raiseErrno(err, path);
     }
-    // The rename is durable only once the folder itself is on disk.
-    const QByteArray folder = QFile::encodeName(folderOf(path));
+    // The rename is durable only once the folder itself is on disk. QSaveFile writes through
+    // a symbolic link (a dotfile manager's), so that is the target's folder.
+    const QString written = QFileInfo(path).canonicalFilePath();
+    const QByteArray folder = QFile::encodeName(folderOf(written.isEmpty() ? path : written));
     FileDescriptor dir(sys([&] { return ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); }));
     if (dir.get() < 0 || sys([&] { return ::fsync(dir.get()); }) != 0)
         raiseErrno(errno, path);

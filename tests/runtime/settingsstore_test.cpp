@@ -315,6 +315,20 @@ TEST(SettingsStoreKeeping, OnlyTheChangedLineMoves)
     }
 }
 
+TEST(SettingsStoreKeeping, ThroughASymbolicLink)
+{
+    TestEnv env;
+    // Dotfile managers keep the real file elsewhere and link it in.
+    const QString path = vb::settingsFilePath(kApp);
+    const QString real = env.root() + u"/dotfiles/tamo.ini"_s;
+    writeBytes(real, "[Main]\nZPFormat=old\n");
+    QDir().mkpath(QFileInfo(path).path());
+    ASSERT_TRUE(QFile::link(real, path));
+    vb::SaveSetting(kApp, u"Main"_s, u"ZPFormat"_s, u"new"_s);
+    EXPECT_TRUE(QFileInfo(path).isSymLink());
+    EXPECT_EQ(readBytes(real), "[Main]\nZPFormat=new\n");
+}
+
 TEST(SettingsStoreKeeping, ParsedForms)
 {
     TestEnv env;
