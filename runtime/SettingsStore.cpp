@@ -469,7 +469,6 @@ public:
     FileDescriptor(const FileDescriptor&) = delete;
     FileDescriptor& operator=(const FileDescriptor&) = delete;
     int get() const { return fd_; }
-    int release() { return std::exchange(fd_, -1); }
 
 private:
     int fd_;
@@ -627,19 +626,11 @@ void writeFile(const QString& path, const QByteArray& data)
         raiseErrno(errno, path);
 }
 
-struct Loaded {
-    IniFile file;
-    bool exists = false;
-};
-
-Loaded load(const QString& path)
+// The parsed file; an empty one when there is no file.
+IniFile load(const QString& path)
 {
-    Loaded loaded;
-    if (const std::optional<QByteArray> data = readFile(path)) {
-        loaded.exists = true;
-        loaded.file = parse(*data, path);
-    }
-    return loaded;
+    const std::optional<QByteArray> data = readFile(path);
+    return data ? parse(*data, path) : IniFile{};
 }
 
 } // namespace
@@ -661,7 +652,7 @@ void SaveSetting(const QString& app, const QString& section, const QString& key,
     StoreLock lock;
     if (!lock.acquire(path, Access::Write))
         raiseErrno(ENOENT, path); // the folder vanished between its creation and the lock
-    IniFile file = load(path).file;
+    IniFile file = load(path);
 
     Line entry;
     entry.kind = Line::Entry;
@@ -704,10 +695,10 @@ QString GetSetting(const QString& app, const QString& section, const QString& ke
     StoreLock lock;
     if (!lock.acquire(path, Access::Read))
         return defaultValue;
-    const Loaded loaded = load(path);
-    const qsizetype header = loaded.file.findSection(section);
-    const qsizetype at = header < 0 ? -1 : loaded.file.findKey(header, key);
-    return at < 0 ? defaultValue : loaded.file.lines[at].value;
+    const IniFile file = load(path);
+    const qsizetype header = file.findSection(section);
+    const qsizetype at = header < 0 ? -1 : file.findKey(header, key);
+    return at < 0 ? defaultValue : file.lines[at].value;
 }
 
 void DeleteSetting(const QString& app, const QString& section, const QString& key)
@@ -717,15 +708,16 @@ void DeleteSetting(const QString& app, const QString& section, const QString& ke
     StoreLock lock;
     if (!lock.acquire(path, Access::Write))
         raiseAt(InvalidArgument, path);
-    Loaded loaded = load(path);
-    const qsizetype header = loaded.file.findSection(section);
-    const qsizetype at = header < 0 ? -1 : loaded.file.findKey(header, key);
+    IniFile file = load(path);
+    const qsizetype header = file.findSection(section);
+    const qsizetype at = header < 0 ? -1 : file.findKey(header, key);
     if (at < 0)
         raiseAt(InvalidArgument, path);
-    loaded.file.lines.removeAt(at);
-    if (at == loaded.file.lines.size())
-        loaded.file.finalNewline = true;
-    writeFile(path, loaded.file.serialize());
+    file.lines.removeAt(at);
+    // The line before the removed last one had its LF.
+    if (at == file.lines.size())
+        file.finalNewline = true;
+    writeFile(path, file.serialize());
 }
 
 void injectSettingsFault(int nth, int errnoValue)
