@@ -204,6 +204,14 @@ private:
             }
             if (fds[Signals].revents || fds[Output].revents)
                 return;
+            // A descriptor in error would wake the loop at once, for ever: drop it, say so once.
+            for (const int i : {int(Timer), int(Socket), int(Settings)}) {
+                if (fds[i].revents & (POLLERR | POLLNVAL)) {
+                    errorLine(QStringLiteral("stopped listening on descriptor %1 after an error").arg(fds[i].fd));
+                    fds[i].fd = -1;
+                    fds[i].revents = 0;
+                }
+            }
             bool reloadNeeded = false;
             bool due = false;
             if (fds[Socket].revents)
@@ -227,21 +235,27 @@ private:
     // straddles a boundary wakes the host once more instead of missing a change.
     bool refresh()
     {
-        timespec before{};
-        ::clock_gettime(CLOCK_REALTIME, &before);
-        QString timeKey;
-        const QString text = zp::FromZPFToShowClk(format_, timeKey);
-        if (!printed_ || text != last_) {
-            if (!writeAll(STDOUT_FILENO, outputLine(text, options_.json)))
-                return false;
-            last_ = text;
-            printed_ = true;
-        }
-        if (!options_.at) {
+        // A clock set between the expansion and the arming cancels the arming: look again.
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            timespec before{};
+            ::clock_gettime(CLOCK_REALTIME, &before);
+            const QString text = zp::FromZPFToShowClk(format_, timeKey_);
+            if (!printed_ || text != last_) {
+                if (!writeAll(STDOUT_FILENO, outputLine(text, options_.json)))
+                    return false;
+                last_ = text;
+                printed_ = true;
+            }
+            if (options_.at)
+                return true;
             itimerspec when{};
-            when.it_value.tv_sec = static_cast<time_t>(nextKeyChange(before.tv_sec, keyHasSeconds(timeKey)));
-            ::timerfd_settime(timer_.get(), TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &when, nullptr);
+            when.it_value.tv_sec = static_cast<time_t>(nextKeyChange(before.tv_sec, keyHasSeconds(timeKey_)));
+            if (::timerfd_settime(timer_.get(), TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &when, nullptr) == 0)
+                return true;
+            if (errno != ECANCELED)
+                break;
         }
+        errorLine(QStringLiteral("cannot set the timer: ") + systemError(errno));
         return true;
     }
 
@@ -326,6 +340,7 @@ private:
     QString settingsName_;
     QString format_;
     QString last_;
+    QString timeKey_; // kept, so that its buffer serves every expansion
     bool printed_ = false;
 };
 
