@@ -79,8 +79,10 @@ public:
         if (!bindSocket())
             return 1;
         publishHandle();
-        if (!openWatches())
+        if (!openWatches()) {
+            finish();
             return 1;
+        }
         format_ = displayFormat(options_.format);
         if (refresh())
             loop();
@@ -177,7 +179,7 @@ private:
             return;
         watch_ = ::inotify_add_watch(inotify_.get(), settingsFolder_.constData(),
                                      IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_DELETE
-                                         | IN_CREATE | IN_ONLYDIR);
+                                         | IN_CREATE | IN_MOVE_SELF | IN_ONLYDIR);
         if (watch_ < 0 && reportFailure)
             errorLine(QStringLiteral("cannot watch %1: %2")
                           .arg(QFile::decodeName(settingsFolder_), systemError(errno)));
@@ -305,6 +307,10 @@ private:
                 at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
                 if (event->mask & IN_IGNORED) {
                     watch_ = -1; // the folder went away; watched again when it is back
+                    changed = true;
+                } else if (event->mask & IN_MOVE_SELF) {
+                    // Renamed away: what is watched is no longer the settings folder.
+                    ::inotify_rm_watch(inotify_.get(), event->wd);
                     changed = true;
                 } else if (event->len > 0
                            && isSettingsFileEvent(QFile::decodeName(event->name), settingsName_)) {

@@ -183,6 +183,32 @@ TEST(ClockFollow, AChangedSettingsFileAloneReloads)
     EXPECT_EQ(host.nextLine(kReloadMs), "29日");
 }
 
+TEST(ClockFollow, WatchesTheSettingsFolderAgainWhenItIsReplaced)
+{
+    TestEnv env;
+    FollowingClock host(kFrozen);
+    ASSERT_EQ(host.nextLine(kStartMs), "13:05") << host.errorOutput().toStdString();
+    const QString folder = QFileInfo(vb::settingsFilePath(app())).absolutePath();
+    ASSERT_TRUE(QDir().rename(folder, folder + QStringLiteral("-old")));
+    EXPECT_EQ(host.nextLine(kQuietMs), std::nullopt) << "no settings: the built-in clock stays";
+
+    // A new folder: the host watches it from its next wake on, here the restart message.
+    store(zp::kSectionMain, zp::kKeyFormat, QStringLiteral("%m%月"));
+    store(zp::kSectionPlugIn, zp::kKeyEnable, QStringLiteral("1"));
+    // The handle went away with the old folder: post to the host directly.
+    vb::PostMessage(static_cast<qint32>(host.pid()), zp::kRestartMessage, 0, 0);
+    EXPECT_EQ(host.nextLine(kReloadMs), "3月");
+    // From then on the file alone is enough again.
+    store(zp::kSectionMain, zp::kKeyFormat, QStringLiteral("%d%日"));
+    EXPECT_EQ(host.nextLine(kReloadMs), "29日");
+    // And the old folder is no longer watched.
+    QFile old(folder + QStringLiteral("-old/") + QFileInfo(vb::settingsFilePath(app())).fileName());
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    old.write("[Plug in]\nTamoZP=1\n[Main]\nZPFormat=old\n");
+    old.close();
+    EXPECT_EQ(host.nextLine(kQuietMs), std::nullopt);
+}
+
 TEST(ClockFollow, FormatGivenWinsAndJsonLines)
 {
     TestEnv env;
