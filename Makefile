@@ -1,7 +1,9 @@
-# The project's front door: make deps, make, make test, make run, make bench.
+# The project's front door: make deps, make, make test, make run, make bench, make install,
+# make screenshot.
 
 BUILD   ?= build
 PREFIX  ?= /usr/local
+DESTDIR ?=
 JOBS    ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
@@ -14,7 +16,7 @@ DEB_PACKAGES := cmake make g++ pkg-config \
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all build deps test run bench install clean
+.PHONY: all build deps test run bench install screenshot clean
 
 all: build
 
@@ -42,14 +44,21 @@ bench: build
 	@for b in $(BUILD)/bin/bench_*; do [ -x "$$b" ] && { echo "== $$b"; "$$b"; } ; done; true
 
 run: build
-	@if [ -x $(BUILD)/bin/TamoZP ]; then \
-	  $(BUILD)/bin/TamoZP; \
+	@if [ -z "$$DISPLAY" ] && [ -z "$$WAYLAND_DISPLAY" ]; then \
+	  echo "make run: no display (neither DISPLAY nor WAYLAND_DISPLAY is set); TamoZP needs a desktop session."; \
 	else \
-	  echo "TamoZP is not built yet. What exists: $$(ls $(BUILD)/bin 2>/dev/null | tr '\n' ' ')"; \
+	  $(BUILD)/bin/TamoZP; \
 	fi
 
+# DESTDIR stages the files for packaging; PREFIX is where they will live.
 install: build
-	cmake --install $(BUILD) --prefix $(PREFIX)
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix $(PREFIX)
+
+# The README's picture of the window, drawn offscreen at a fixed instant.
+screenshot: build
+	@mkdir -p docs
+	QT_QPA_PLATFORM=offscreen $(BUILD)/bin/tamozp_screenshot docs/TamoZP.png
+	@echo "docs/TamoZP.png"
 
 clean:
 	rm -rf $(BUILD) build-fuzz
