@@ -4,7 +4,7 @@ if(TARGET TamoZP)
   target_link_libraries(first_paint_probe PRIVATE Qt6::Widgets)
   add_executable(bare_window bare_window.cpp)
   target_link_libraries(bare_window PRIVATE Qt6::Widgets)
-  add_executable(bench_startup bench_startup.cpp)
+  add_executable(bench_startup startup.cpp)
   target_compile_definitions(bench_startup PRIVATE
     TAMOZP_PATH="$<TARGET_FILE:TamoZP>" BARE_PATH="$<TARGET_FILE:bare_window>"
     PROBE_PATH="$<TARGET_FILE:first_paint_probe>")
