@@ -121,7 +121,7 @@ QList<Report> reportsIn(const QList<ShownBox>& boxes)
 QString windowPlace(const QString& place)
 {
     const vb::Version v = vb::programVersion();
-    return place + u" - TamoZP" + QString::number(v.major) + QString::number(v.minor);
+    return place + QStringLiteral(" - TamoZP") + QString::number(v.major) + QString::number(v.minor);
 }
 
 // One run of the program: its settings, its boxes, and the window once loaded.
@@ -155,8 +155,8 @@ struct Session {
     QComboBox* cboSet() const { return get<QComboBox>(QStringLiteral("cboSet")); }
     QCheckBox* chkSec() const { return get<QCheckBox>(QStringLiteral("chkSec")); }
     QCheckBox* chkDisable() const { return get<QCheckBox>(QStringLiteral("chkDisable")); }
-    QPushButton* cmdSet(int i) const { return get<QPushButton>(u"cmdSet_" + QString::number(i)); }
-    QPushButton* cmdMain(int i) const { return get<QPushButton>(u"cmdMain_" + QString::number(i)); }
+    QPushButton* cmdSet(int i) const { return get<QPushButton>(QStringLiteral("cmdSet_") + QString::number(i)); }
+    QPushButton* cmdMain(int i) const { return get<QPushButton>(QStringLiteral("cmdMain_") + QString::number(i)); }
 
     void click(QWidget* w) { QTest::mouseClick(w, Qt::LeftButton, {}, w->rect().center()); }
     void type(const QString& format)
@@ -455,7 +455,7 @@ private slots:
                 for (bool seconds : {false, true}) {
                     QString token = index == 0 ? QString::fromLatin1(timeTokens[hour]) : QString::fromLatin1(fixed[index]);
                     if (index == 0 && seconds)
-                        token += u":ss";
+                        token += QStringLiteral(":ss");
                     QTest::addRow("cmdSet(%d) %s%s", index, hourNames[hour], seconds ? " 秒" : "")
                         << index << hour << seconds << QString(u'%' + token + u'%');
                 }

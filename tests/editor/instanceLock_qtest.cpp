@@ -17,7 +17,7 @@ private slots:
     void oneHolderAtATime()
     {
         TestEnv env;
-        const QString path = env.runtimeDir() + u"/TamoZP.lock";
+        const QString path = env.runtimeDir() + QStringLiteral("/TamoZP.lock");
         auto first = std::make_unique<InstanceLock>(path);
         QVERIFY(!first->anotherInstanceRunning());
         QVERIFY(first->held());
@@ -46,14 +46,14 @@ private slots:
         TestEnv env;
         QString path;
         if (what == u"folder") {
-            path = env.runtimeDir() + u"/TamoZP.lock";
+            path = env.runtimeDir() + QStringLiteral("/TamoZP.lock");
             QVERIFY(QDir().mkpath(path));
         } else if (what == u"under file") {
-            QFile plain(env.runtimeDir() + u"/plain");
+            QFile plain(env.runtimeDir() + QStringLiteral("/plain"));
             QVERIFY(plain.open(QIODevice::WriteOnly));
-            path = plain.fileName() + u"/TamoZP.lock";
+            path = plain.fileName() + QStringLiteral("/TamoZP.lock");
         } else if (what == u"missing") {
-            path = env.runtimeDir() + u"/no/such/folder/TamoZP.lock";
+            path = env.runtimeDir() + QStringLiteral("/no/such/folder/TamoZP.lock");
         }
         InstanceLock lock(path);
         QVERIFY(!lock.anotherInstanceRunning());

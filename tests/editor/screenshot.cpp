@@ -23,10 +23,10 @@ int main(int argc, char** argv)
         return 2;
     }
     QTemporaryDir home;
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path() + u"/config"));
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(home.path() + u"/runtime"));
-    QDir().mkpath(home.path() + u"/runtime");
-    QFile::setPermissions(home.path() + u"/runtime",
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path() + QStringLiteral("/config")));
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(home.path() + QStringLiteral("/runtime")));
+    QDir().mkpath(home.path() + QStringLiteral("/runtime"));
+    QFile::setPermissions(home.path() + QStringLiteral("/runtime"),
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
     gui::Application app(argc, argv);
