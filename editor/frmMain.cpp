@@ -18,6 +18,8 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include <algorithm>
+
 namespace zp {
 
 enum class Kind {
@@ -215,7 +217,13 @@ QWidget* frmMain::createControl(const ControlRow& row)
     }
     w->setObjectName(objectNameOf(row));
     w->setProperty("TabIndex", row.tab);
-    w->setGeometry(gui::twipsRect(row.left, row.top, row.width, row.height, this));
+    QRect place = gui::twipsRect(row.left, row.top, row.width, row.height, this);
+    // Qt's check-box indicator and its gap take a few pixels more than the classic ones did,
+    // enough to cut the last character of "TamoZP設定の無効化(&D)"; a check box grows to the
+    // right, into empty space, just enough to show its whole caption.
+    if (row.kind == Kind::CheckBox)
+        place.setWidth(std::max(place.width(), w->sizeHint().width()));
+    w->setGeometry(place);
     return w;
 }
 

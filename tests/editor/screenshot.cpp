@@ -40,7 +40,9 @@ int main(int argc, char** argv)
     hooks.end = [](int) { };
     zp::frmMain window(std::move(hooks));
     window.show();
-    if (!QTest::qWaitForWindowExposed(&window))
+    // Active, so that the focused box draws its focus frame on every platform.
+    window.activateWindow();
+    if (!QTest::qWaitForWindowActive(&window) && !QTest::qWaitForWindowExposed(&window))
         return 1;
     auto* sample = window.findChild<QLineEdit*>(QStringLiteral("txtSample"));
     auto* format = window.findChild<QLineEdit*>(QStringLiteral("txtSet"));
