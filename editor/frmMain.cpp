@@ -118,15 +118,15 @@ frmMain::~frmMain() = default;
 
 void frmMain::buildControls()
 {
+    QList<QWidget*> inTabOrder;
     for (const ControlRow& row : kControls)
-        createControl(row);
+        inTabOrder.append(createControl(row));
 
     // Tab order runs through the table; frames and labels take no focus and drop out of it.
     // A frame's or a label's access key goes to the next control that takes the focus.
     QWidget* previous = nullptr;
     QList<QWidget*> waiting; // frames and labels before the next focusable control
-    for (const ControlRow& row : kControls) {
-        QWidget* w = findChild<QWidget*>(objectNameOf(row));
+    for (QWidget* w : std::as_const(inTabOrder)) {
         if (!(w->focusPolicy() & Qt::TabFocus)) {
             waiting.append(w);
             continue;
