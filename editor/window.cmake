@@ -9,4 +9,4 @@ add_executable(TamoZP main.cpp)
 target_link_libraries(TamoZP PRIVATE zpwindow)
 
 install(TARGETS TamoZP RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES TamoZP.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES tamozp.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)

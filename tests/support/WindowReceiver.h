@@ -1,0 +1,27 @@
+#pragma once
+// A stand-in for a host window in tests: binds the datagram socket of a window handle in the
+// runtime folder (D/window-<handle>) and reads what is posted to it. Removes the socket when
+// it goes out of scope.
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+class WindowReceiver {
+public:
+    // Binds in vb::runtimeFolder() (created when missing); check bound().
+    explicit WindowReceiver(qint32 handle);
+    ~WindowReceiver();
+    WindowReceiver(const WindowReceiver&) = delete;
+    WindowReceiver& operator=(const WindowReceiver&) = delete;
+
+    bool bound() const { return fd_ >= 0; }
+    QString path() const { return path_; }
+    // The next datagram, or nullopt when none arrives within `timeoutMs`.
+    std::optional<QByteArray> receive(int timeoutMs);
+
+private:
+    int fd_ = -1;
+    QString path_;
+};
