@@ -1,7 +1,7 @@
 # The settings window's tests, and the tool that draws the window for the README. Included
 # from tests/editor/CMakeLists.txt.
 if(TARGET zpwindow)
-  foreach(t frmMain_qtest instanceLock_qtest tamozp_process_qtest)
+  foreach(t zpwindow_qtest instanceLock_qtest tamozp_process_qtest)
     tamo_add_qtest(${CMAKE_CURRENT_SOURCE_DIR}/${t}.cpp)
     target_link_libraries(${t} PRIVATE zpwindow)
     target_include_directories(${t} PRIVATE ${PROJECT_SOURCE_DIR}/tests)

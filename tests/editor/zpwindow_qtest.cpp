@@ -1020,4 +1020,4 @@ private slots:
 };
 
 QTEST_MAIN(WindowTest)
-#include "frmMain_qtest.moc"
+#include "zpwindow_qtest.moc"
