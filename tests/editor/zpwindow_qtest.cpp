@@ -223,6 +223,10 @@ private slots:
         QCOMPARE(QApplication::focusWidget(), s.txtSet());
         QCOMPARE(s.cboHour()->currentIndex(), 1);
         QCOMPARE(s.cboHour()->currentText(), QStringLiteral("24時間制"));
+        QStringList hours;
+        for (int i = 0; i < s.cboHour()->count(); ++i)
+            hours.append(s.cboHour()->itemText(i));
+        QCOMPARE(hours.join(u' '), QStringLiteral("12時間制 24時間制 25 26 27 28 29"));
         QCOMPARE(s.cboSet()->currentIndex(), 0);
         QCOMPARE(s.cboSet()->currentText(), QStringLiteral("月齢"));
         QVERIFY(!s.chkSec()->isChecked());
@@ -520,18 +524,6 @@ private slots:
         QCOMPARE(s.txtSet()->text(), QString(u'%' + code + u'%'));
     }
 
-    void hourStyles()
-    {
-        Session s;
-        QVERIFY(s.open());
-        QStringList items;
-        for (int i = 0; i < s.cboHour()->count(); ++i)
-            items.append(s.cboHour()->itemText(i));
-        QCOMPARE(items, (QStringList{QStringLiteral("12時間制"), QStringLiteral("24時間制"), QStringLiteral("25"),
-                                     QStringLiteral("26"), QStringLiteral("27"), QStringLiteral("28"),
-                                     QStringLiteral("29")}));
-    }
-
     // Tokens go in at the caret, replace a selection, and a selection survives a visit to
     // another control.
     void insertionPlace()
@@ -687,42 +679,6 @@ private slots:
         QCOMPARE(messages[0], std::optional(vb::WindowMessage{0x0203, 0, 0}));
         QCOMPARE(s.ended, std::optional<int>(0));
         QVERIFY(!s.window->isVisible());
-    }
-
-    // No host, or a handle of 0: nothing is posted and OK still ends the program.
-    void okWithoutHost_data()
-    {
-        QTest::addColumn<std::optional<QString>>("recv");
-        QTest::newRow("absent") << std::optional<QString>();
-        QTest::newRow("0") << std::optional<QString>(QStringLiteral("0"));
-        QTest::newRow("no socket there") << std::optional<QString>(QStringLiteral("77"));
-    }
-    void okWithoutHost()
-    {
-        QFETCH(std::optional<QString>, recv);
-        Session s;
-        if (recv)
-            storeRestartRecv(*recv);
-        HostSocket zero(0);
-        QVERIFY(s.open());
-        s.type(QStringLiteral("%d%"));
-        s.click(s.cmdMain(0));
-        QVERIFY(zero.received().isEmpty());
-        QVERIFY(s.boxes.shown.isEmpty());
-        QCOMPARE(storedFormat(), QStringLiteral("%d%"));
-        QCOMPARE(s.ended, std::optional<int>(0));
-    }
-
-    void okNegativeHandle()
-    {
-        Session s;
-        storeRestartRecv(QStringLiteral("-7"));
-        HostSocket host(-7);
-        QVERIFY(host.bound());
-        QVERIFY(s.open());
-        s.type(QStringLiteral("%d%"));
-        s.click(s.cmdMain(0));
-        QCOMPARE(host.received(), (QList<std::optional<vb::WindowMessage>>{vb::WindowMessage{0x0203, 0, 0}}));
     }
 
     void leavingStoresNothing_data()
@@ -883,30 +839,6 @@ private slots:
         QCOMPARE(storedFormat(), QStringLiteral("%h:nn%"));
         QCOMPARE(host.received().size(), 1);
         QCOMPARE(s.ended, std::optional<int>(0));
-    }
-
-    // Only the second value fails: the flag is stored but the window still stays open.
-    void formatNotStoredKeepsWindowOpen()
-    {
-        Session s;
-        storeRestartRecv(QStringLiteral("0"));
-        QVERIFY(s.open());
-        s.type(QStringLiteral("%d%"));
-        // What one SaveSetting to the existing file costs in fallible calls.
-        vb::injectSettingsFault(0, 0);
-        vb::SaveSetting(kApp, QString::fromUtf16(kSectionPlugIn), QStringLiteral("probe"), QStringLiteral("1"));
-        const int perSave = vb::settingsFallibleCalls();
-        QVERIFY(perSave > 0);
-        vb::injectSettingsFault(perSave + 1, ENOSPC);
-        s.click(s.cmdMain(0));
-        QVERIFY(vb::settingsFaultFired());
-        const QList<Report> reports = reportsIn(s.boxes.shown);
-        QCOMPARE(reports.size(), 1);
-        QCOMPARE(reports[0].place, windowPlace(QStringLiteral("frmMain!SetZP")));
-        QCOMPARE(reports[0].number, qint32(vb::DiskFull));
-        QCOMPARE(storedFlag(), QStringLiteral("1"));
-        QCOMPARE(storedFormat(), kAbsent);
-        QVERIFY(s.isOpen());
     }
 
     // Disabling fails after both values were stored: the report names the OK handler, the
