@@ -43,11 +43,12 @@ test: deps
 bench: build
 	@for b in $(BUILD)/bin/bench_*; do [ -x "$$b" ] && { echo "== $$b"; "$$b"; } ; done; true
 
-run: build
+# Without a display there is nothing to build for: one line says so.
+run:
 	@if [ -z "$$DISPLAY" ] && [ -z "$$WAYLAND_DISPLAY" ]; then \
 	  echo "make run: no display (neither DISPLAY nor WAYLAND_DISPLAY is set); TamoZP needs a desktop session."; \
 	else \
-	  $(BUILD)/bin/TamoZP; \
+	  $(MAKE) --no-print-directory build && $(BUILD)/bin/TamoZP; \
 	fi
 
 # DESTDIR stages the files for packaging; PREFIX is where they will live.
