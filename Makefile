@@ -52,8 +52,12 @@ run:
 	fi
 
 # DESTDIR stages the files for packaging; PREFIX is where they will live.
-install: build
-	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix $(PREFIX)
+# The build is configured for PREFIX first: the library folder (lib/<multiarch>/tamo under /usr)
+# and the programs' path to it are fixed when CMake configures, not when it installs.
+install:
+	cmake -S . -B $(BUILD) -DCMAKE_INSTALL_PREFIX=$(PREFIX) $(CMAKE_FLAGS)
+	cmake --build $(BUILD) -j $(JOBS)
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD)
 
 # The README's picture of the window, drawn offscreen at a fixed instant.
 screenshot: build
