@@ -1,7 +1,9 @@
-# The project's front door: make deps, make, make test, make run, make bench.
+# The project's front door: make deps, make, make test, make run, make bench, make install,
+# make screenshot.
 
 BUILD   ?= build
 PREFIX  ?= /usr/local
+DESTDIR ?=
 JOBS    ?= $(shell nproc)
 CMAKE_FLAGS ?=
 # The expander's fuzz target: its own build with clang, a bounded run (make fuzz) and a short
@@ -20,7 +22,7 @@ DEB_PACKAGES := cmake make g++ pkg-config \
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all build deps test run bench install clean fuzz fuzz-build fuzz-smoke
+.PHONY: all build deps test run bench install screenshot clean fuzz fuzz-build fuzz-smoke
 
 all: build
 
@@ -66,15 +68,27 @@ fuzz-smoke: fuzz-build
 bench: build
 	@for b in $(BUILD)/bin/bench_*; do [ -x "$$b" ] && { echo "== $$b"; "$$b"; } ; done; true
 
-run: build
-	@if [ -x $(BUILD)/bin/TamoZP ]; then \
-	  $(BUILD)/bin/TamoZP; \
+# Without a display there is nothing to build for: one line says so.
+run:
+	@if [ -z "$$DISPLAY" ] && [ -z "$$WAYLAND_DISPLAY" ]; then \
+	  echo "make run: no display (neither DISPLAY nor WAYLAND_DISPLAY is set); TamoZP needs a desktop session."; \
 	else \
-	  echo "TamoZP is not built yet. What exists: $$(ls $(BUILD)/bin 2>/dev/null | tr '\n' ' ')"; \
+	  $(MAKE) --no-print-directory build && $(BUILD)/bin/TamoZP; \
 	fi
 
-install: build
-	cmake --install $(BUILD) --prefix $(PREFIX)
+# DESTDIR stages the files for packaging; PREFIX is where they will live.
+# The build is configured for PREFIX first: the library folder (lib/<multiarch>/tamo under /usr)
+# and the programs' path to it are fixed when CMake configures, not when it installs.
+install:
+	cmake -S . -B $(BUILD) -DCMAKE_INSTALL_PREFIX=$(PREFIX) $(CMAKE_FLAGS)
+	cmake --build $(BUILD) -j $(JOBS)
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD)
+
+# The README's picture of the window, drawn offscreen at a fixed instant.
+screenshot: build
+	@mkdir -p docs
+	QT_QPA_PLATFORM=offscreen $(BUILD)/bin/tamozp_screenshot docs/TamoZP.png
+	@echo "docs/TamoZP.png"
 
 clean:
 	rm -rf $(BUILD) build-fuzz

@@ -1,0 +1,12 @@
+# Start-up time and memory of TamoZP against a bare Qt window (bench_startup). Not a test.
+if(TARGET TamoZP)
+  add_library(first_paint_probe MODULE first_paint_probe.cpp)
+  target_link_libraries(first_paint_probe PRIVATE Qt6::Widgets)
+  add_executable(bare_window bare_window.cpp)
+  target_link_libraries(bare_window PRIVATE Qt6::Widgets)
+  add_executable(bench_startup startup.cpp)
+  target_compile_definitions(bench_startup PRIVATE
+    TAMOZP_PATH="$<TARGET_FILE:TamoZP>" BARE_PATH="$<TARGET_FILE:bare_window>"
+    PROBE_PATH="$<TARGET_FILE:first_paint_probe>")
+  add_dependencies(bench_startup TamoZP bare_window first_paint_probe)
+endif()

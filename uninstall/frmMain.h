@@ -1,0 +1,62 @@
+#pragma once
+// TamoUnZP: after the user confirms, deletes the two values that TamoZP stores (the format and
+// the enable flag) and nothing else, showing progress and result on its one window. The store
+// operation is handed in, so tests can watch it and make it fail; boxes go through the
+// runtime's message-box service. Depends on the runtime, the shared Qt support (gui/) and the
+// value names of editor/ZPSettings.h, nothing else of the editor.
+
+#include "runtime/Guard.h"
+#include "uninstall/SurfaceText.h"
+
+#include <QWidget>
+
+#include <functional>
+
+class QPushButton;
+
+namespace unzp {
+
+// Deletes one stored value by application, section and key; raises vb::Error 5 when it is
+// absent. The program passes vb::DeleteSetting.
+using DeleteValue =
+    std::function<void(const QString& app, const QString& section, const QString& key)>;
+
+inline constexpr char16_t kConfirmPrompt[] = u"TamoZP の設定/登録情報を削除してよろしいですか?";
+inline constexpr char16_t kConfirmTitle[] = u"設定/登録情報削除の確認 - TamoUnZP";
+inline constexpr int kConfirmStyle = 4388; // Yes No, question, No the default, system-modal
+inline constexpr char16_t kProgressLine[] = u" 設定/登録情報削除中...";
+inline constexpr char16_t kDoneLine[] = u" 設定/登録情報削除完了";
+inline constexpr char16_t kProgramTitle[] = u"TamoUnZP";
+inline constexpr int kErrorStyle = 16; // OK only, critical
+
+class frmMain : public QWidget {
+    Q_OBJECT
+public:
+    explicit frmMain(DeleteValue deleteValue, QWidget* parent = nullptr);
+
+    // The load handler. Asks first; on No returns false at once, having shown nothing and
+    // deleted nothing. On Yes shows the window, deletes the two values and enables OK;
+    // returns true, and the program runs until the window closes. A value already absent is
+    // skipped silently; any other failure shows "エラー番号:" with the number and description
+    // and leaves the handler with the progress line on the window and OK disabled.
+    bool Form_Load();
+
+    QPushButton* cmdMain() const { return cmdMain_; }
+    const SurfaceText& surface() const { return surface_; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void cmdMain_Click();
+    vb::OnError loadFailed(const vb::Error& error);
+    void Print(const QString& text);
+    void Cls();
+
+    DeleteValue deleteValue_;
+    SurfaceText surface_;
+    QPushButton* cmdMain_;
+};
+
+} // namespace unzp
