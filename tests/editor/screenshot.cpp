@@ -1,7 +1,6 @@
-// Draws TamoZP's window into a PNG for the README: a stored format, loaded and wholly
-// selected, and its sample clicked, at a fixed instant and in empty settings of its own, so
-// the picture changes only when the window does.
-//   tamozp_screenshot OUT.png
+// Draws TamoZP's window into a PNG for the README: a stored format, loaded and selected, its
+// sample clicked, at a fixed instant in empty settings of its own, so the picture changes only
+// when the window does.  Usage: tamozp_screenshot OUT.png
 
 #include "editor/ZPSettings.h"
 #include "editor/frmMain.h"
@@ -10,7 +9,6 @@
 #include "runtime/SettingsStore.h"
 
 #include <QLineEdit>
-#include <QPixmap>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -23,11 +21,11 @@ int main(int argc, char** argv)
         return 2;
     }
     QTemporaryDir home;
+    const QString runtime = home.path() + QStringLiteral("/runtime");
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path() + QStringLiteral("/config")));
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(home.path() + QStringLiteral("/runtime")));
-    QDir().mkpath(home.path() + QStringLiteral("/runtime"));
-    QFile::setPermissions(home.path() + QStringLiteral("/runtime"),
-                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
+    QDir().mkpath(runtime);
+    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
     gui::Application app(argc, argv);
     QApplication::setCursorFlashTime(0); // a caret that does not blink draws the same each time
@@ -36,18 +34,14 @@ int main(int argc, char** argv)
     vb::SaveSetting(QString::fromUtf16(zp::kAppName), QString::fromUtf16(zp::kSectionMain),
                     QString::fromUtf16(zp::kKeyFormat), QStringLiteral("%yyyy%/%m%/%d%(%aaa%) %h:nn%"));
 
-    zp::WindowHooks hooks;
-    hooks.end = [](int) { };
-    zp::frmMain window(std::move(hooks));
+    zp::frmMain window({.end = [](int) { }});
     window.show();
-    // Active, so that the focused box draws its focus frame on every platform.
-    window.activateWindow();
+    window.activateWindow(); // so that the focused box draws its focus frame
     if (!QTest::qWaitForWindowActive(&window) && !QTest::qWaitForWindowExposed(&window))
         return 1;
     auto* sample = window.findChild<QLineEdit*>(QStringLiteral("txtSample"));
-    auto* format = window.findChild<QLineEdit*>(QStringLiteral("txtSet"));
     QTest::mouseClick(sample, Qt::LeftButton, {}, sample->rect().center());
-    format->setFocus();
+    window.findChild<QLineEdit*>(QStringLiteral("txtSet"))->setFocus();
     QTest::qWait(50);
     if (!window.grab().save(QString::fromLocal8Bit(argv[1]))) {
         std::fprintf(stderr, "cannot write %s\n", argv[1]);

@@ -1,17 +1,16 @@
-// The stored values and the restart request: GetZPF, SetZP, DisableZP and RequestRestart over
-// the real store in a temporary folder, with reports caught by the fake message box.
+// GetZPF, SetZP, DisableZP and RequestRestart over the real store in a temporary folder; the
+// values are read back by another process under the names the host knows.
 
 #include "editor/ZPSettings.h"
 #include "engine/Reports.h"
-#include "runtime/Error.h"
 #include "runtime/SettingsStore.h"
 #include "support/FakeMessageBox.h"
+#include "support/QtPrinters.h"
 #include "support/SettingsTool.h"
 #include "support/TestEnv.h"
 #include "support/WindowReceiver.h"
 
 #include <QDir>
-#include <QFile>
 
 #include <gtest/gtest.h>
 
@@ -21,63 +20,46 @@
 #include <optional>
 #include <vector>
 
-#include <sys/stat.h>
-
 using namespace Qt::StringLiterals;
-
-void PrintTo(const QString& s, std::ostream* os)
-{
-    *os << '"' << s.toUtf8().toStdString() << '"';
-}
 
 namespace {
 
 const QString kApp = u"Tamo for Windows NT/95"_s;
 
-// What another process reads; "<absent>" when the value is not there.
-QString storedElsewhere(const QString& section, const QString& key)
+// What another process reads ("Plug in/TamoZP"); "<absent>" when the value is not there.
+QString stored(const QString& value)
 {
-    const ToolRun run = runSettingsTool({u"get"_s, kApp, section, key, QString::fromLatin1(toHexUnits(u"<absent>"_s))});
+    const ToolRun run = runSettingsTool({u"get"_s, kApp, value.section(u'/', 0, 0), value.section(u'/', 1),
+                                         QString::fromLatin1(toHexUnits(u"<absent>"_s))});
     return run.exitCode == 0 ? fromHexUnits(run.out) : u"<error "_s + QString::fromUtf8(run.out) + u'>';
 }
+void save(const QString& value, const QString& text)
+{
+    vb::SaveSetting(kApp, value.section(u'/', 0, 0), value.section(u'/', 1), text);
+}
 
-QString storedFlag() { return storedElsewhere(u"Plug in"_s, u"TamoZP"_s); }
-QString storedFormat() { return storedElsewhere(u"Main"_s, u"ZPFormat"_s); }
-
-class TextSource final : public zp::FormatSource {
-public:
-    explicit TextSource(QString text) : text_(std::move(text)) { }
+// Gives its text, counting the reads; with `failFirst` the first read raises 6.
+struct TextSource final : zp::FormatSource {
+    explicit TextSource(QString text, bool failFirst = false) : text(std::move(text)), failFirst(failFirst) { }
     QString formatText() const override
     {
-        ++reads;
-        return text_;
-    }
-    mutable int reads = 0;
-
-private:
-    QString text_;
-};
-
-// Raises on the first read only: SetZP's first step fails, its second still runs.
-class FailingOnceSource final : public zp::FormatSource {
-public:
-    QString formatText() const override
-    {
-        if (reads++ == 0)
+        if (reads++ == 0 && failFirst)
             vb::raiseError(6);
-        return u"%h:nn%"_s;
+        return text;
     }
+    QString text;
+    bool failFirst;
     mutable int reads = 0;
 };
 
-vb::Error errorOf(const std::function<void()>& operation)
+qint32 errorOf(const std::function<void()>& operation)
 {
     try {
         operation();
     } catch (const vb::Error& e) {
-        return e;
+        return e.number;
     }
-    return {};
+    return 0;
 }
 
 // A folder where the file should be: every store operation fails with 75.
@@ -89,262 +71,114 @@ void breakTheStore()
 
 } // namespace
 
-TEST(ValueNames, AsTheHostKnowsThem)
-{
-    EXPECT_EQ(QString::fromUtf16(zp::kAppName), u"Tamo for Windows NT/95"_s);
-    EXPECT_EQ(QString::fromUtf16(zp::kSectionMain), u"Main"_s);
-    EXPECT_EQ(QString::fromUtf16(zp::kKeyFormat), u"ZPFormat"_s);
-    EXPECT_EQ(QString::fromUtf16(zp::kSectionPlugIn), u"Plug in"_s);
-    EXPECT_EQ(QString::fromUtf16(zp::kKeyEnable), u"TamoZP"_s);
-    EXPECT_EQ(QString::fromUtf16(zp::kKeyRestartRecv), u"RestartMsgRecv"_s);
-    EXPECT_EQ(zp::kRestartMessage, 0x0203);
-}
-
-// ---- GetZPF --------------------------------------------------------------------------------
-
-TEST(GetZPF, ReadsTheStoredFormat)
+TEST(GetZPF, ReadsWhatAnotherProcessStoredOrReportsAndGivesEmpty)
 {
     TestEnv env;
     FakeMessageBox boxes;
-    EXPECT_EQ(zp::GetZPF(), u""_s) << "nothing stored";
-    EXPECT_FALSE(zp::GetZPF().isNull());
-    for (const QString& format : {u"%h:nn%"_s, u"  %yyyy%/%m%/%d%  "_s, u"   "_s, u""_s, u"月齢 %o% \\%"_s}) {
-        ASSERT_EQ(runSettingsTool({u"save"_s, kApp, u"Main"_s, u"ZPFormat"_s, QString::fromLatin1(toHexUnits(format))})
-                      .exitCode,
-                  0);
+    EXPECT_FALSE(zp::GetZPF().isNull()) << "nothing stored gives \"\"";
+    for (const QString& format : {u"  %yyyy%/%m%/%d%  "_s, u""_s, u"月齢 %o% \\%"_s}) {
+        ASSERT_EQ(runSettingsTool({u"save"_s, kApp, u"Main"_s, u"ZPFormat"_s, QString::fromLatin1(toHexUnits(format))}).exitCode, 0);
         EXPECT_EQ(zp::GetZPF(), format);
     }
     EXPECT_TRUE(boxes.shown.isEmpty());
-}
-
-TEST(GetZPF, AFailedReadReportsAndGivesEmpty)
-{
-    TestEnv env;
-    FakeMessageBox boxes;
-    const QString path = vb::settingsFilePath(kApp);
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("[Main]\nZPFormat=%h%\njunk\n");
+    QFile file(vb::settingsFilePath(kApp));
+    ASSERT_TRUE(file.open(QIODevice::Append) && file.write("junk\n") > 0);
     file.close();
-
     EXPECT_EQ(zp::GetZPF(), u""_s);
     ASSERT_EQ(boxes.shown.size(), 1);
-    const vb::Error expected{75, vb::errorDescription(75) + u' ' + path + u":3"_s};
+    const vb::Error expected{75, vb::errorDescription(75) + u' ' + file.fileName() + u":3"_s};
     EXPECT_EQ(boxes.shown[0].prompt, zp::engineReportText(u"GetZPF"_s, expected));
     EXPECT_EQ(boxes.shown[0].style, 4112);
     EXPECT_EQ(boxes.shown[0].title, zp::reportTitle());
 }
 
-// ---- SetZP ---------------------------------------------------------------------------------
-
+// SetZP stores the flag and the untrimmed format; DisableZP stores "0" and has no guard.
 TEST(SetZP, StoresTheFlagAndTheFormatUntrimmed)
 {
     TestEnv env;
     FakeMessageBox boxes;
-    struct Row {
-        const char* name;
-        QString text;
-        QString flag;
+    const std::pair<QString, QString> rows[] = { // text, flag
+        {u""_s, u"0"_s}, {u"     "_s, u"0"_s}, {u"  %h:nn%  "_s, u"1"_s}, {u"\t"_s, u"1"_s},
+        {u"\u3000"_s, u"1"_s}, {u"%h"_s, u"1"_s},
     };
-    const Row rows[] = {
-        {"empty", u""_s, u"0"_s},
-        {"one space", u" "_s, u"0"_s},
-        {"spaces only", u"     "_s, u"0"_s},
-        {"a format", u"%h:nn%"_s, u"1"_s},
-        {"spaces around", u"  %h:nn%  "_s, u"1"_s},
-        {"a tab is not a space", u"\t"_s, u"1"_s},
-        {"an ideographic space is not trimmed", u"\u3000"_s, u"1"_s},
-        {"an unclosed token is stored as it is", u"%h"_s, u"1"_s},
-    };
-    for (const Row& row : rows) {
-        const TextSource source(row.text);
-        EXPECT_TRUE(zp::SetZP(source)) << row.name;
-        EXPECT_EQ(source.reads, 2) << row.name << ": read once for each step";
-        EXPECT_EQ(storedFlag(), row.flag) << row.name;
-        EXPECT_EQ(storedFormat(), row.text) << row.name;
+    for (const auto& [text, flag] : rows) {
+        const TextSource source(text);
+        EXPECT_TRUE(zp::SetZP(source)) << text.toStdString();
+        EXPECT_EQ(source.reads, 2) << "read once for each value";
+        EXPECT_EQ(stored(u"Plug in/TamoZP"_s), flag) << text.toStdString();
+        EXPECT_EQ(stored(u"Main/ZPFormat"_s), text);
     }
+    zp::DisableZP();
+    EXPECT_EQ(stored(u"Plug in/TamoZP"_s) + u' ' + stored(u"Main/ZPFormat"_s), u"0 %h"_s);
+    breakTheStore();
+    EXPECT_EQ(errorOf(zp::DisableZP), 75);
     EXPECT_TRUE(boxes.shown.isEmpty());
 }
 
-TEST(SetZP, KeepsTheHostsValues)
-{
-    TestEnv env;
-    FakeMessageBox boxes;
-    vb::SaveSetting(kApp, u"Plug in"_s, u"RestartMsgRecv"_s, u"4242"_s);
-    vb::SaveSetting(kApp, u"Window"_s, u"Top"_s, u"10"_s);
-    EXPECT_TRUE(zp::SetZP(TextSource(u"%h%"_s)));
-    EXPECT_EQ(storedElsewhere(u"Plug in"_s, u"RestartMsgRecv"_s), u"4242"_s);
-    EXPECT_EQ(storedElsewhere(u"Window"_s, u"Top"_s), u"10"_s);
-}
-
+// A failed step is reported with the window report and the next one still runs.
 TEST(SetZP, AFailedStepIsReportedAndTheNextStillRuns)
 {
     TestEnv env;
     FakeMessageBox boxes;
     const QString path = vb::settingsFilePath(kApp);
+    save(u"Main/ZPFormat"_s, u"x"_s);
+    vb::injectSettingsFault(0, 0);
+    zp::SetZP(TextSource(u"x"_s));
+    const int perSave = vb::settingsFallibleCalls() / 2;
     struct Row {
-        const char* name;
-        std::function<bool()> run;
-        QList<vb::Error> reported;
-        QString flag;   // stored afterwards
-        QString format; // stored afterwards
+        TextSource source;
+        int faultAt, faultErrno; // the fallible store call that fails; 0: none
+        vb::Error reported;
+        QString flagAndFormat; // stored afterwards
     };
     const Row rows[] = {
-        {"the first read of the text fails",
-         [] {
-             const FailingOnceSource source;
-             const bool ok = zp::SetZP(source);
-             EXPECT_EQ(source.reads, 2);
-             return ok;
-         },
-         {{6, vb::errorDescription(6)}}, u"1"_s, u"%h:nn%"_s},
-        {"storing the flag fails (disk full)",
-         [] {
-             vb::injectSettingsFault(1, ENOSPC);
-             const bool ok = zp::SetZP(TextSource(u"  "_s));
-             vb::injectSettingsFault(0, 0);
-             return ok;
-         },
-         {{61, vb::errorDescription(61) + u' ' + path}}, u"1"_s, u"  "_s},
-        {"storing the format fails (I/O error)",
-         [] {
-             // The flag's save makes some fallible calls; the next operation's first one fails.
-             vb::injectSettingsFault(0, 0);
-             zp::SetZP(TextSource(u"x"_s)); // count the calls of one SetZP
-             const int perSave = vb::settingsFallibleCalls() / 2;
-             vb::injectSettingsFault(perSave + 1, EIO);
-             const bool ok = zp::SetZP(TextSource(u""_s));
-             vb::injectSettingsFault(0, 0);
-             return ok;
-         },
-         {{75, vb::errorDescription(75) + u' ' + path}}, u"0"_s, u"x"_s},
-        {"the store is broken", [] {
-             breakTheStore();
-             return zp::SetZP(TextSource(u"%h%"_s));
-         },
-         {{75, vb::errorDescription(75) + u' ' + path}, {75, vb::errorDescription(75) + u' ' + path}},
-         u"<error>"_s, u"<error>"_s},
+        {TextSource(u"%h:nn%"_s, true), 0, 0, {6, vb::errorDescription(6)}, u"1 %h:nn%"_s},
+        {TextSource(u"  "_s), 1, ENOSPC, {61, vb::errorDescription(61) + u' ' + path}, u"1   "_s},
+        {TextSource(u""_s), perSave + 1, EIO, {75, vb::errorDescription(75) + u' ' + path}, u"0 x"_s},
     };
     for (const Row& row : rows) {
-        QDir(env.configHome()).removeRecursively();
-        vb::SaveSetting(kApp, u"Plug in"_s, u"TamoZP"_s, u"1"_s);
-        vb::SaveSetting(kApp, u"Main"_s, u"ZPFormat"_s, u"before"_s);
+        save(u"Plug in/TamoZP"_s, u"1"_s);
+        save(u"Main/ZPFormat"_s, u"x"_s);
         boxes.shown.clear();
-
-        EXPECT_FALSE(row.run()) << row.name;
-        ASSERT_EQ(boxes.shown.size(), row.reported.size()) << row.name;
-        for (qsizetype i = 0; i < row.reported.size(); ++i) {
-            EXPECT_EQ(boxes.shown[i].prompt, zp::windowReportText(u"frmMain!SetZP"_s, row.reported[i])) << row.name;
-            EXPECT_TRUE(boxes.shown[i].prompt.contains(u"場所:frmMain!SetZP - TamoZP133"_s)) << row.name;
-            EXPECT_EQ(boxes.shown[i].style, 4112) << row.name;
-        }
-        if (row.flag == u"<error>"_s) {
-            EXPECT_TRUE(storedFlag().startsWith(u"<error error 75"_s)) << row.name;
-        } else {
-            EXPECT_EQ(storedFlag(), row.flag) << row.name;
-            EXPECT_EQ(storedFormat(), row.format) << row.name;
-        }
+        vb::injectSettingsFault(row.faultAt, row.faultErrno);
+        EXPECT_FALSE(zp::SetZP(row.source)) << row.reported.number;
+        vb::injectSettingsFault(0, 0);
+        EXPECT_EQ(row.source.reads, 2);
+        ASSERT_EQ(boxes.shown.size(), 1);
+        EXPECT_EQ(boxes.shown[0].prompt, zp::windowReportText(u"frmMain!SetZP"_s, row.reported));
+        EXPECT_TRUE(boxes.shown[0].prompt.contains(u"場所:frmMain!SetZP - TamoZP133"_s));
+        EXPECT_EQ(stored(u"Plug in/TamoZP"_s) + u' ' + stored(u"Main/ZPFormat"_s), row.flagAndFormat);
     }
 }
 
-// ---- DisableZP -----------------------------------------------------------------------------
-
-TEST(DisableZP, StoresZeroAndLeavesTheRest)
-{
-    TestEnv env;
-    EXPECT_TRUE(zp::SetZP(TextSource(u"%h%"_s)));
-    ASSERT_EQ(storedFlag(), u"1"_s);
-    zp::DisableZP();
-    EXPECT_EQ(storedFlag(), u"0"_s);
-    EXPECT_EQ(storedFormat(), u"%h%"_s);
-}
-
-TEST(DisableZP, AStoreErrorReachesTheCaller)
+// Posts to the handle in RestartMsgRecv and nowhere else; nothing for 0, an absent value or a
+// handle nobody listens on. Text that is no number, or a broken store, raises to the caller.
+TEST(RequestRestart, PostsToTheStoredHandleOnly)
 {
     TestEnv env;
     FakeMessageBox boxes;
-    breakTheStore();
-    EXPECT_EQ(errorOf(zp::DisableZP).number, 75);
-    EXPECT_TRUE(boxes.shown.isEmpty());
-}
-
-// ---- RequestRestart ------------------------------------------------------------------------
-
-TEST(RequestRestart, PostsToTheStoredHandle)
-{
-    TestEnv env;
     const QByteArray restart("\x03\x02\0\0\0\0\0\0\0\0\0\0", 12);
-    struct Row {
-        const char* name;
-        std::optional<QString> stored; // RestartMsgRecv; nullopt: absent
-        std::optional<qint32> window;  // the handle that gets the message, if any
+    const struct { std::optional<QString> text; qint32 handle, error; } rows[] = {
+        {u"4242"_s, 4242, 0}, {u"-4242"_s, -4242, 0}, {u"-2147483648"_s, INT32_MIN, 0}, {u" 77 "_s, 77, 0},
+        {u"&H10"_s, 16, 0}, {u"0"_s, 0, 0}, {std::nullopt, 0, 0}, {u"999"_s, 0, 0}, {u"abc"_s, 0, 13},
+        {u""_s, 0, 13}, {u"12abc"_s, 0, 13}, {u"2147483648"_s, 0, 6},
     };
-    const Row rows[] = {
-        {"a handle", u"4242"_s, 4242},
-        {"a negative handle", u"-4242"_s, -4242},
-        {"the lowest handle", u"-2147483648"_s, INT32_MIN},
-        {"spaces around", u" 77 "_s, 77},
-        {"hexadecimal text", u"&H10"_s, 16},
-        {"zero", u"0"_s, std::nullopt},
-        {"absent", std::nullopt, std::nullopt},
-    };
-    for (const Row& row : rows) {
+    // Listen on every handle the table names (12 for "12abc") but 999, so a stray message shows.
+    std::vector<std::unique_ptr<WindowReceiver>> windows;
+    for (const qint32 handle : {4242, -4242, INT32_MIN, 77, 16, 0, 12})
+        windows.push_back(std::make_unique<WindowReceiver>(handle));
+    for (const auto& [text, handle, error] : rows) {
+        const std::string name = text.value_or(u"absent"_s).toStdString();
         QDir(env.configHome()).removeRecursively();
-        if (row.stored)
-            vb::SaveSetting(kApp, u"Plug in"_s, u"RestartMsgRecv"_s, *row.stored);
-        // Listen on every handle in the table, so that a message to the wrong one shows.
-        std::vector<std::unique_ptr<WindowReceiver>> windows;
-        for (const Row& r : rows) {
-            if (r.window)
-                windows.push_back(std::make_unique<WindowReceiver>(*r.window));
-        }
-        WindowReceiver zero(0);
-        EXPECT_EQ(errorOf(zp::RequestRestart).number, 0) << row.name;
+        if (text)
+            save(u"Plug in/RestartMsgRecv"_s, *text);
+        EXPECT_EQ(errorOf(zp::RequestRestart), error) << name;
         for (const auto& w : windows) {
-            const bool addressed = row.window && w->path().endsWith(u"/window-"_s + QString::number(*row.window));
-            const std::optional<QByteArray> got = w->receive(addressed ? 2000 : 0);
-            EXPECT_EQ(got, addressed ? std::optional(restart) : std::nullopt) << row.name << " " << w->path().toStdString();
+            const bool reached = handle && w->path().endsWith(u"/window-"_s + QString::number(handle));
+            EXPECT_EQ(w->receive(reached ? 2000 : 0), reached ? std::optional(restart) : std::nullopt) << name;
         }
-        EXPECT_EQ(zero.receive(0), std::nullopt) << row.name;
     }
-}
-
-TEST(RequestRestart, TextThatIsNoNumberReachesTheCaller)
-{
-    TestEnv env;
-    FakeMessageBox boxes;
-    struct Row {
-        QString stored;
-        int number;
-    };
-    const Row rows[] = {{u"abc"_s, 13}, {u""_s, 13}, {u"12abc"_s, 13}, {u"2147483648"_s, 6}};
-    WindowReceiver window(12);
-    for (const Row& row : rows) {
-        vb::SaveSetting(kApp, u"Plug in"_s, u"RestartMsgRecv"_s, row.stored);
-        EXPECT_EQ(errorOf(zp::RequestRestart).number, row.number) << row.stored.toStdString();
-    }
-    EXPECT_EQ(window.receive(100), std::nullopt);
-    EXPECT_TRUE(boxes.shown.isEmpty()) << "no guard of its own";
     breakTheStore();
-    EXPECT_EQ(errorOf(zp::RequestRestart).number, 75);
-}
-
-TEST(RequestRestart, SilentWithoutAReachableHost)
-{
-    TestEnv env;
-    const QString d = env.runtimeDir() + u"/tamo"_s;
-    vb::SaveSetting(kApp, u"Plug in"_s, u"RestartMsgRecv"_s, u"4242"_s);
-    EXPECT_EQ(errorOf(zp::RequestRestart).number, 0) << "no folder, no socket";
-    {
-        WindowReceiver window(4242);
-        ASSERT_TRUE(window.bound());
-        ::chmod(QFile::encodeName(d).constData(), 0711);
-        EXPECT_EQ(errorOf(zp::RequestRestart).number, 0) << "D with the wrong mode";
-        EXPECT_EQ(window.receive(200), std::nullopt);
-        ::chmod(QFile::encodeName(d).constData(), 0700);
-        EXPECT_EQ(errorOf(zp::RequestRestart).number, 0);
-        EXPECT_TRUE(window.receive(2000).has_value()) << "control: the same window with D in order";
-    }
-    EXPECT_EQ(errorOf(zp::RequestRestart).number, 0) << "the host is gone";
+    EXPECT_EQ(errorOf(zp::RequestRestart), 75);
+    EXPECT_TRUE(boxes.shown.isEmpty()) << "no guard of its own";
 }
