@@ -5,6 +5,8 @@
 #include "runtime/Clock.h"
 #include "runtime/DateFormat.h"
 
+#include "GlibcBaseline.h"
+
 #include <benchmark/benchmark.h>
 
 #include <ctime>
@@ -54,19 +56,6 @@ void nowAndFormatClock(benchmark::State& state)
 }
 BENCHMARK(nowAndFormatClock);
 
-void glibcClockAndStrftime(benchmark::State& state)
-{
-    char buffer[64];
-    for (auto _ : state) {
-        timespec ts{};
-        clock_gettime(CLOCK_REALTIME, &ts);
-        std::tm tm{};
-        localtime_r(&ts.tv_sec, &tm);
-        const std::size_t n = std::strftime(buffer, sizeof buffer, "%Y/%m/%d(%a) %H:%M:%S", &tm);
-        benchmark::DoNotOptimize(n);
-        benchmark::DoNotOptimize(buffer);
-    }
-}
 BENCHMARK(glibcClockAndStrftime);
 
 // strftime alone, from a broken-down time already at hand: the formatting part of the above.

@@ -5,6 +5,8 @@
 
 #include "engine/ZPModule.h"
 
+#include "GlibcBaseline.h"
+
 #include <benchmark/benchmark.h>
 
 #include <unicode/calendar.h>
@@ -54,19 +56,6 @@ void expanderJapanese(benchmark::State& state)
 }
 BENCHMARK(expanderJapanese);
 
-void glibcClockAndStrftime(benchmark::State& state)
-{
-    char buffer[64];
-    for (auto _ : state) {
-        timespec ts{};
-        clock_gettime(CLOCK_REALTIME, &ts);
-        std::tm tm{};
-        localtime_r(&ts.tv_sec, &tm);
-        const std::size_t n = std::strftime(buffer, sizeof buffer, "%Y/%m/%d(%a) %H:%M:%S", &tm);
-        benchmark::DoNotOptimize(n);
-        benchmark::DoNotOptimize(buffer);
-    }
-}
 BENCHMARK(glibcClockAndStrftime);
 
 // The formatter is built once: building one costs about a hundred times a format call.
