@@ -67,7 +67,9 @@ endif()
 file(REMOVE "${meter}")
 file(COPY_FILE "${FAKE_METER}" "${WORK_DIR}/cwd/librsrc32.so")
 run_probe()
-if(from MATCHES "/cwd/")
+# The loader names a file found by search with its absolute path: a relative one was opened
+# from the working directory.
+if(from MATCHES "/cwd/" OR (NOT from STREQUAL "" AND NOT IS_ABSOLUTE "${from}"))
   message(FATAL_ERROR "the installed probe loaded the meter planted in its working directory:\n${probe_output}")
 endif()
 if(from STREQUAL "" AND NOT rs STREQUAL "0")

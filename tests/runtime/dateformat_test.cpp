@@ -1,374 +1,141 @@
+// The date formatter at fixed instants, its week rules against std::chrono, and date texts.
+
 #include "runtime/DateFormat.h"
 #include "runtime/Error.h"
+#include "support/QtPrinters.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <ctime>
-#include <functional>
-#include <ostream>
-#include <set>
-#include <string>
-#include <vector>
 
 using namespace vb;
 
-// Failures show the text rather than its bytes.
-void PrintTo(const QString& s, std::ostream* os)
-{
-    *os << '"' << s.toStdString() << '"';
-}
-
 namespace {
 
-struct Row {
-    const char* name;
-    const char16_t* code;
-    DateValue at;
-    const char16_t* expected;
-};
+struct Row { const char* name; const char16_t* code; DateValue at; const char16_t* expected; };
 
-std::string utf8(QStringView s)
+void expectRows(std::initializer_list<Row> rows)
 {
-    return s.toString().toStdString();
+    for (const Row& r : rows)
+        EXPECT_EQ(Format(r.at, r.code), QString::fromUtf16(r.expected)) << r.name;
 }
 
-DateValue at(int y, int mo, int d, int h = 0, int mi = 0, int s = 0)
-{
-    return DateValue(y, mo, d, h, mi, s);
-}
+template <class F>
+qint32 errorOf(F f) try { f(); return 0; } catch (const Error& e) { return e.number; }
 
-void expectRows(const std::vector<Row>& rows, int firstDay = vbSunday, int firstWeek = vbFirstJan1)
-{
-    std::set<std::string> names;
-    for (const Row& r : rows) {
-        EXPECT_TRUE(names.insert(r.name).second) << "duplicate row name " << r.name;
-        EXPECT_EQ(utf8(Format(r.at, QStringView(r.code), firstDay, firstWeek)),
-                  utf8(QStringView(r.expected)))
-            << r.name << ": code " << utf8(QStringView(r.code));
-    }
-}
+DateValue at(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) { return DateValue(y, mo, d, h, mi, s); }
 
-qint32 errorOf(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const Error& e) {
-        return e.number;
-    }
-    return 0;
-}
-
-// Thursday 29 March 2001, 13:05:09: every field differs from its neighbours' values.
-const DateValue afternoon = DateValue(2001, 3, 29, 13, 5, 9);
-const DateValue morning = DateValue(2001, 3, 5, 9, 7, 3);
+// Thursday 29 March 2001, 13:05:09, and a morning whose fields are all one digit.
+const DateValue afternoon = at(2001, 3, 29, 13, 5, 9);
+const DateValue morning = at(2001, 3, 5, 9, 7, 3);
 
 } // namespace
 
-TEST(DateFormat, TimeCodes)
+TEST(DateFormat, Codes)
 {
     expectRows({
-        {"h", u"h", afternoon, u"13"},
-        {"hh", u"hh", afternoon, u"13"},
-        {"h one digit", u"h", morning, u"9"},
-        {"hh pads", u"hh", morning, u"09"},
-        {"n", u"n", morning, u"7"},
-        {"nn", u"nn", morning, u"07"},
-        {"s", u"s", morning, u"3"},
-        {"ss", u"ss", morning, u"03"},
-        {"h:n", u"h:n", afternoon, u"13:5"},
-        {"h:n:s", u"h:n:s", afternoon, u"13:5:9"},
-        {"h:nn:ss", u"h:nn:ss", afternoon, u"13:05:09"},
-        {"ttttt", u"ttttt", afternoon, u"13:05:09"},
-        {"ttttt morning", u"ttttt", morning, u"9:07:03"},
-        {"h midnight", u"h", at(2001, 3, 29), u"0"},
-        {"hh:nn:ss midnight", u"hh:nn:ss", at(2001, 3, 29), u"00:00:00"},
-        {"ttttt midnight", u"ttttt", at(2001, 3, 29), u"0:00:00"},
-        {"h noon", u"h", at(2001, 3, 29, 12), u"12"},
-        {"ttttt last second", u"ttttt", at(2001, 3, 29, 23, 59, 59), u"23:59:59"},
+        {"time codes", u"h:n:s hh:nn:ss ttttt", morning, u"9:7:3 09:07:03 9:07:03"},
+        {"midnight", u"h hh:nn:ss ttttt", at(2001, 3, 29), u"0 00:00:00 0:00:00"},
+        {"noon", u"h", at(2001, 3, 29, 12), u"12"},
+        {"last second", u"ttttt", at(2001, 3, 29, 23, 59, 59), u"23:59:59"},
+        {"day codes", u"d dd ddddd dddddd", morning, u"5 05 2001/03/05 2001年3月5日"},
+        {"month codes", u"m mm mmm mmmm oooo", afternoon, u"3 03 Mar March 3月"},
+        {"December", u"mm oooo", at(2001, 12, 1), u"12 12月"},
+        {"q end of the first quarter", u"q", at(2001, 3, 31), u"1"},
+        {"q start of the fourth", u"q", at(2001, 10, 1), u"4"},
+        {"y yy yyyy", u"y yy yyyy", afternoon, u"88 01 2001"},
+        {"smallest year", u"yy yyyy", at(100, 1, 1), u"00 0100"},
+        {"largest year", u"yyyy", at(9999, 12, 31), u"9999"},
+        // 25 to 31 March 2001 run from Sunday to Saturday.
+        {"Sunday", u"ddd dddd aaa aaaa", at(2001, 3, 25), u"Sun Sunday 日 日曜日"},
+        {"Monday", u"ddd dddd aaa aaaa", at(2001, 3, 26), u"Mon Monday 月 月曜日"},
+        {"Tuesday", u"ddd dddd aaa aaaa", at(2001, 3, 27), u"Tue Tuesday 火 火曜日"},
+        {"Wednesday", u"ddd dddd aaa aaaa", at(2001, 3, 28), u"Wed Wednesday 水 水曜日"},
+        {"Thursday", u"ddd dddd aaa aaaa", at(2001, 3, 29), u"Thu Thursday 木 木曜日"},
+        {"Friday", u"ddd dddd aaa aaaa", at(2001, 3, 30), u"Fri Friday 金 金曜日"},
+        {"Saturday", u"ddd dddd aaa aaaa", at(2001, 3, 31), u"Sat Saturday 土 土曜日"},
+        {"upper case", u"YYYY/MM/DD HH:NN:SS TTTTT", afternoon, u"2001/03/29 13:05:09 13:05:09"},
+        {"mixed case", u"Hh:nN DdD MMMM OOOO Q Y W WW", afternoon, u"13:05 Thu March 3月 1 88 5 13"},
+        {"mixed case, Japanese", u"AAA AAAA GGG E G GG EE", afternoon, u"木 木曜日 平成 13 H 平 13"},
     });
-}
-
-TEST(DateFormat, DateCodes)
-{
-    expectRows({
-        {"d", u"d", morning, u"5"},
-        {"dd", u"dd", morning, u"05"},
-        {"d two digits", u"d", afternoon, u"29"},
-        {"ddd", u"ddd", afternoon, u"Thu"},
-        {"dddd", u"dddd", afternoon, u"Thursday"},
-        {"ddddd", u"ddddd", morning, u"2001/03/05"},
-        {"dddddd", u"dddddd", morning, u"2001年3月5日"},
-        {"m", u"m", afternoon, u"3"},
-        {"mm", u"mm", afternoon, u"03"},
-        {"mm December", u"mm", at(2001, 12, 1), u"12"},
-        {"mmm", u"mmm", afternoon, u"Mar"},
-        {"mmmm", u"mmmm", afternoon, u"March"},
-        {"mmmm September", u"mmmm", at(2001, 9, 1), u"September"},
-        {"oooo", u"oooo", afternoon, u"3月"},
-        {"oooo December", u"oooo", at(2001, 12, 1), u"12月"},
-        {"q first", u"q", at(2001, 3, 31), u"1"},
-        {"q second", u"q", at(2001, 4, 1), u"2"},
-        {"q third", u"q", at(2001, 9, 30), u"3"},
-        {"q fourth", u"q", at(2001, 10, 1), u"4"},
-        {"y", u"y", afternoon, u"88"},
-        {"y first day", u"y", at(2001, 1, 1), u"1"},
-        {"y leap day", u"y", at(2000, 2, 29), u"60"},
-        {"y day after leap day", u"y", at(2000, 3, 1), u"61"},
-        {"y leap year end", u"y", at(2000, 12, 31), u"366"},
-        {"y common year end", u"y", at(2001, 12, 31), u"365"},
-        {"yy", u"yy", afternoon, u"01"},
-        {"yy century", u"yy", at(2000, 1, 1), u"00"},
-        {"yyyy", u"yyyy", afternoon, u"2001"},
-        {"yyyy smallest year", u"yyyy", at(100, 1, 1), u"0100"},
-        {"yyyy largest year", u"yyyy", at(9999, 12, 31), u"9999"},
-        {"yy smallest year", u"yy", at(100, 1, 1), u"00"},
-        {"separators", u"yyyy/mm/dd hh:nn", afternoon, u"2001/03/29 13:05"},
-    });
-}
-
-TEST(DateFormat, WeekdayCodes)
-{
-    // 25 to 31 March 2001 run from Sunday to Saturday.
-    expectRows({
-        {"Sunday", u"w ddd dddd aaa aaaa", at(2001, 3, 25), u"1 Sun Sunday 日 日曜日"},
-        {"Monday", u"w ddd dddd aaa aaaa", at(2001, 3, 26), u"2 Mon Monday 月 月曜日"},
-        {"Tuesday", u"w ddd dddd aaa aaaa", at(2001, 3, 27), u"3 Tue Tuesday 火 火曜日"},
-        {"Wednesday", u"w ddd dddd aaa aaaa", at(2001, 3, 28), u"4 Wed Wednesday 水 水曜日"},
-        {"Thursday", u"w ddd dddd aaa aaaa", at(2001, 3, 29), u"5 Thu Thursday 木 木曜日"},
-        {"Friday", u"w ddd dddd aaa aaaa", at(2001, 3, 30), u"6 Fri Friday 金 金曜日"},
-        {"Saturday", u"w ddd dddd aaa aaaa", at(2001, 3, 31), u"7 Sat Saturday 土 土曜日"},
-    });
-    expectRows({
-        {"w from Monday, on Monday", u"w", at(2001, 3, 26), u"1"},
-        {"w from Monday, on Sunday", u"w", at(2001, 3, 25), u"7"},
-    }, vbMonday);
-    expectRows({
-        {"w from Saturday, on Saturday", u"w", at(2001, 3, 31), u"1"},
-        {"w from Saturday, on Friday", u"w", at(2001, 3, 30), u"7"},
-    }, vbSaturday);
-}
-
-TEST(DateFormat, WeekOfYearFromFirstJanuary)
-{
-    // 2001 begins on a Monday, 2000 (a leap year) on a Saturday.
-    expectRows({
-        {"1 January", u"ww", at(2001, 1, 1), u"1"},
-        {"first Saturday", u"ww", at(2001, 1, 6), u"1"},
-        {"first Sunday opens week 2", u"ww", at(2001, 1, 7), u"2"},
-        {"29 March", u"ww", afternoon, u"13"},
-        {"last Saturday of 2001", u"ww", at(2001, 12, 29), u"52"},
-        {"week 53", u"ww", at(2001, 12, 30), u"53"},
-        {"1 January 2000 is a week alone", u"ww", at(2000, 1, 1), u"1"},
-        {"2 January 2000", u"ww", at(2000, 1, 2), u"2"},
-        {"30 December 2000", u"ww", at(2000, 12, 30), u"53"},
-        {"week 54", u"ww", at(2000, 12, 31), u"54"},
-    });
-    expectRows({
-        {"Monday weeks: 1 January", u"ww", at(2000, 1, 1), u"1"},
-        {"Monday weeks: first Monday", u"ww", at(2000, 1, 3), u"2"},
-        {"Monday weeks: 31 December 2000", u"ww", at(2000, 12, 31), u"53"},
-    }, vbMonday);
-}
-
-TEST(DateFormat, WeekOfYearOtherRules)
-{
-    // Monday weeks with four days: the ISO week.
-    expectRows({
-        {"ISO 2004-12-31", u"ww", at(2004, 12, 31), u"53"},
-        {"ISO 2005-01-01 in last year's week", u"ww", at(2005, 1, 1), u"53"},
-        {"ISO 2005-01-03", u"ww", at(2005, 1, 3), u"1"},
-        {"ISO 2008-12-29 in next year's week", u"ww", at(2008, 12, 29), u"1"},
-        {"ISO 2010-01-03", u"ww", at(2010, 1, 3), u"53"},
-        {"ISO 2001-01-01", u"ww", at(2001, 1, 1), u"1"},
-    }, vbMonday, vbFirstFourDays);
-    expectRows({
-        {"full week: 2001-01-01 in the last week of 2000", u"ww", at(2001, 1, 1), u"53"},
-        {"full week: 2001-01-06", u"ww", at(2001, 1, 6), u"53"},
-        {"full week: 2001-01-07", u"ww", at(2001, 1, 7), u"1"},
-        {"full week: 2006-01-01, a Sunday", u"ww", at(2006, 1, 1), u"1"},
-    }, vbSunday, vbFirstFullWeek);
-    // 0 asks for the system's settings: Sunday, and the week of 1 January.
-    expectRows({
-        {"system week 54", u"ww w", at(2000, 12, 31), u"54 1"},
-    }, vbUseSystemDayOfWeek, vbUseSystem);
-}
-
-TEST(DateFormat, OutOfRangeWeekSettingsRaiseFive)
-{
-    EXPECT_EQ(errorOf([] { Format(afternoon, u"h", 8, vbFirstJan1); }), InvalidArgument);
-    EXPECT_EQ(errorOf([] { Format(afternoon, u"h", -1, vbFirstJan1); }), InvalidArgument);
-    EXPECT_EQ(errorOf([] { Format(afternoon, u"h", vbSunday, 4); }), InvalidArgument);
-    EXPECT_EQ(errorOf([] { Format(afternoon, u"h", vbSunday, -1); }), InvalidArgument);
-    EXPECT_EQ(errorOf([] { Format(afternoon, u"h", vbSaturday, vbFirstFullWeek); }), 0);
 }
 
 TEST(DateFormat, GeneralDate)
 {
     expectRows({
-        {"c afternoon", u"c", afternoon, u"2001/03/29 13:05:09"},
-        {"c one second after midnight", u"c", at(2001, 3, 29, 0, 0, 1), u"2001/03/29 0:00:01"},
-        {"c at midnight is the date alone", u"c", at(2001, 3, 29), u"2001/03/29"},
-        {"c year end", u"c", at(2001, 12, 31, 23, 59, 59), u"2001/12/31 23:59:59"},
-        {"c new year", u"c", at(2002, 1, 1), u"2002/01/01"},
-        {"C", u"C", afternoon, u"2001/03/29 13:05:09"},
-        {"c on the zero date is the time alone", u"c", at(1899, 12, 30, 10, 0, 0), u"10:00:00"},
+        {"c", u"c", afternoon, u"2001/03/29 13:05:09"},
+        {"c a second after midnight", u"c", at(2001, 3, 29, 0, 0, 1), u"2001/03/29 0:00:01"},
+        {"c at midnight is the date alone", u"c|C", at(2001, 3, 29), u"2001/03/29|2001/03/29"},
+        {"c on the zero date is the time alone", u"c", at(1899, 12, 30, 10), u"10:00:00"},
         {"c at zero", u"c", DateValue(), u"0:00:00"},
-        {"empty code is the general date", u"", afternoon, u"2001/03/29 13:05:09"},
-        {"c twice", u"c|c", at(2001, 3, 29), u"2001/03/29|2001/03/29"},
+        {"empty code is c", u"", afternoon, u"2001/03/29 13:05:09"},
     });
 }
 
 TEST(DateFormat, TwelveHourClock)
 {
     expectRows({
-        {"AM/PM midnight", u"h AM/PM", at(2001, 3, 29, 0, 0), u"12 AM"},
-        {"AM/PM morning", u"h AM/PM", at(2001, 3, 29, 1, 0), u"1 AM"},
-        {"AM/PM before noon", u"h:nn AM/PM", at(2001, 3, 29, 11, 59), u"11:59 AM"},
-        {"AM/PM noon", u"h AM/PM", at(2001, 3, 29, 12, 0), u"12 PM"},
-        {"AM/PM afternoon", u"hh:nn AM/PM", afternoon, u"01:05 PM"},
-        {"AM/PM late", u"h AM/PM", at(2001, 3, 29, 23, 59), u"11 PM"},
-        {"am/pm", u"h am/pm", afternoon, u"1 pm"},
-        {"am/pm morning", u"h am/pm", morning, u"9 am"},
-        {"mixed case as written", u"Am/pM|Am/pM", afternoon, u"pM|pM"},
-        {"mixed case morning", u"Am/pM", morning, u"Am"},
-        {"A/P", u"hA/P", afternoon, u"1P"},
-        {"a/p", u"ha/p", morning, u"9a"},
-        {"A/p mixed", u"A/p", afternoon, u"p"},
-        {"AMPM afternoon", u"AMPMh", afternoon, u"午後1"},
-        {"AMPM morning", u"AMPM h", morning, u"午前 9"},
-        {"ampm lower case", u"ampm", afternoon, u"午後"},
-        {"AMPM midnight", u"AMPM hh", at(2001, 3, 29), u"午前 12"},
+        {"midnight", u"h AM/PM AMPM", at(2001, 3, 29), u"12 AM 午前"},
+        {"before noon, m is the minute", u"h:mm AM/PM", at(2001, 3, 29, 11, 59), u"11:59 AM"},
+        {"noon", u"h AM/PM", at(2001, 3, 29, 12), u"12 PM"},
+        {"last hour", u"h AM/PM", at(2001, 3, 29, 23, 59), u"11 PM"},
+        {"hh pads", u"hh:nn AM/PM", afternoon, u"01:05 PM"},
+        {"letters as written, afternoon", u"am/pm Am/pM", afternoon, u"pm pM"},
+        {"letters as written, morning", u"am/pm Am/pM a/p A/P", morning, u"am Am a A"},
+        {"A/P", u"hA/P a/p A/p", afternoon, u"1P p p"},
+        {"AMPM", u"AMPM h ampm", afternoon, u"午後 1 午後"},
         {"designator before the hour", u"AM/PM hh", afternoon, u"PM 01"},
         {"designator after two hours", u"h hh AM/PM", afternoon, u"1 01 PM"},
-        {"designator alone", u"AM/PM", afternoon, u"PM"},
-        {"quoted designator does not switch", u"h \"AM/PM\"", afternoon, u"13 AM/PM"},
-        {"escaped designator does not switch", u"h \\A/P", afternoon, u"13 A/P"},
-        {"ttttt keeps its own 24-hour clock", u"ttttt AM/PM", afternoon, u"13:05:09 PM"},
-        {"c keeps its own 24-hour clock", u"c A/P", afternoon, u"2001/03/29 13:05:09 P"},
+        {"quoted or escaped designator does not switch", u"h \"AM/PM\" \\A/P", afternoon, u"13 AM/PM A/P"},
+        {"ttttt and c keep their 24-hour clock", u"ttttt c A/P", afternoon, u"13:05:09 2001/03/29 13:05:09 P"},
     });
 }
 
-TEST(DateFormat, MinuteRule)
+TEST(DateFormat, MinuteAfterHour)
 {
     expectRows({
-        {"m after h", u"h:m", afternoon, u"13:5"},
-        {"mm after hh", u"hh:mm", afternoon, u"13:05"},
-        {"m alone is the month", u"m", afternoon, u"3"},
+        {"m after h", u"h:m hh:mm H:M", afternoon, u"13:5 13:05 13:5"},
         {"only the first m after h", u"h:m:m", afternoon, u"13:5:3"},
         {"d in between", u"h d m", afternoon, u"13 29 3"},
-        {"dddd in between", u"h dddd m", afternoon, u"13 Thursday 3"},
         {"m before h is the month", u"m/d h:mm", afternoon, u"3/29 13:05"},
-        {"other codes do not interrupt", u"h yyyy m", afternoon, u"13 2001 5"},
-        {"literals do not interrupt", u"h\\:\"x\"mm", afternoon, u"13:x05"},
+        {"other codes and literals do not interrupt", u"h yyyy m h\\:\"x\"mm", afternoon, u"13 2001 5 13:x05"},
         {"mmm stays the month", u"h mmm m", afternoon, u"13 Mar 5"},
-        {"mmmm stays the month", u"h mmmm", afternoon, u"13 March"},
-        {"a later h starts again", u"h:m d h:m", afternoon, u"13:5 29 13:5"},
-        {"upper case", u"H:M", afternoon, u"13:5"},
-        {"after the 12-hour clock", u"h:mm AM/PM", afternoon, u"1:05 PM"},
         {"ttttt does not count as h", u"ttttt m", afternoon, u"13:05:09 3"},
     });
 }
 
-TEST(DateFormat, CaseInsensitive)
+TEST(DateFormat, GreedyRunsLiteralsAndEscapes)
 {
     expectRows({
-        {"YYYY/MM/DD", u"YYYY/MM/DD", afternoon, u"2001/03/29"},
-        {"HH:NN:SS", u"HH:NN:SS", afternoon, u"13:05:09"},
-        {"Hh:nN", u"Hh:nN", afternoon, u"13:05"},
-        {"DDDD", u"DDDD", afternoon, u"Thursday"},
-        {"DdD", u"DdD", afternoon, u"Thu"},
-        {"MMMM", u"MMMM", afternoon, u"March"},
-        {"OOOO", u"OOOO", afternoon, u"3月"},
-        {"Q", u"Q", afternoon, u"1"},
-        {"Y", u"Y", afternoon, u"88"},
-        {"W WW", u"W WW", afternoon, u"5 13"},
-        {"TTTTT", u"TTTTT", afternoon, u"13:05:09"},
-        {"AAA AAAA", u"AAA AAAA", afternoon, u"木 木曜日"},
-        {"GGG E", u"GGG E", afternoon, u"平成 13"},
-        {"G GG EE", u"G GG EE", afternoon, u"H 平 13"},
-    });
-}
-
-TEST(DateFormat, GreedyReading)
-{
-    expectRows({
-        {"yyy is yy then y", u"yyy", afternoon, u"0188"},
-        {"yyyyy is yyyy then y", u"yyyyy", afternoon, u"200188"},
-        {"hhh is hh then h", u"hhh", morning, u"099"},
-        {"nnn", u"nnn", morning, u"077"},
-        {"sss", u"sss", morning, u"033"},
-        {"seven d", u"ddddddd", morning, u"2001年3月5日5"},
-        {"www is ww then w", u"www", afternoon, u"135"},
-        {"mmmmm is mmmm then m", u"mmmmm", afternoon, u"March3"},
-        {"gggg is ggg then g", u"gggg", afternoon, u"平成H"},
-        {"eee is ee then e", u"eee", at(2019, 5, 1), u"011"},
-        {"ooooo", u"ooooo", afternoon, u"3月o"},
-        {"aaaaa", u"aaaaa", afternoon, u"木曜日a"},
-        {"seven a", u"aaaaaaa", afternoon, u"木曜日木"},
-        {"tttttt", u"tttttt", afternoon, u"13:05:09t"},
-        {"cc", u"cc", at(2001, 3, 29), u"2001/03/292001/03/29"},
-        {"qq", u"qq", afternoon, u"11"},
-    });
-}
-
-TEST(DateFormat, LiteralsAndEscapes)
-{
-    expectRows({
-        {"a alone", u"a", afternoon, u"a"},
-        {"aa", u"aa", afternoon, u"aa"},
-        {"A alone", u"A", afternoon, u"A"},
-        {"a then a/p", u"aa/p", afternoon, u"ap"},
-        {"am without pm", u"am", afternoon, u"a3"},
-        {"a/ without p", u"a/", afternoon, u"a/"},
-        {"o oo ooo", u"o oo ooo", afternoon, u"o oo ooo"},
-        {"t to tttt", u"t tt ttt tttt", afternoon, u"t tt ttt tttt"},
-        {"T alone", u"T", afternoon, u"T"},
+        {"runs split greedily", u"yyy|yyyyy|www|mmmmm|gggg|qq", afternoon, u"0188|200188|135|March3|平成H|11"},
+        {"runs split greedily, morning", u"hhh|nnn|sss|ddddddd", morning, u"099|077|033|2001年3月5日5"},
+        {"o a t runs", u"ooooo|aaaaa|aaaaaaa|tttttt", afternoon, u"3月o|木曜日a|木曜日木|13:05:09t"},
+        {"one or two a are literal", u"a aa A aa/p am a/", afternoon, u"a aa A ap a3 a/"},
+        {"short o and t runs are literal", u"o oo ooo t tt ttt tttt T", afternoon, u"o oo ooo t tt ttt tttt T"},
         {"other letters", u"xbfijklpruvxz", afternoon, u"xbfijklpruvxz"},
         {"Japanese", u"yyyy年m月d日(aaa)", afternoon, u"2001年3月29日(木)"},
         {"punctuation", u"[h]-{n}.%,;!?#0@&*", afternoon, u"[13]-{5}.%,;!?#0@&*"},
-        {"quoted", u"\"h:nn\" h", afternoon, u"h:nn 13"},
-        {"quoted empty", u"h\"\"h", afternoon, u"1313"},
+        {"quoted", u"\"h:nn\" h\"\"h", afternoon, u"h:nn 1313"},
         {"unclosed quote runs to the end", u"h\"nn ss", afternoon, u"13nn ss"},
-        {"backslash", u"\\h\\n\\s", afternoon, u"hns"},
-        {"backslash before a literal", u"\\x", afternoon, u"x"},
-        {"double backslash", u"\\\\h", afternoon, u"\\13"},
+        {"backslashes", u"\\h\\n\\s\\x \\\\h", afternoon, u"hnsx \\13"},
         {"backslash at the end prints nothing", u"h\\", afternoon, u"13"},
         {"backslash before a quote", u"\\\"h\\\"", afternoon, u"\"13\""},
         {"escape splits a code", u"y\\yy", afternoon, u"88y88"},
-        {"outside the BMP", u"😀h", afternoon, u"😀13"},
-        {"backslash before a surrogate pair", u"\\😀", afternoon, u"😀"},
+        {"outside the BMP", u"😀h \\😀", afternoon, u"😀13 😀"},
     });
 }
 
+// Every day from 1500 is checked against ICU in japaneseera_test; these are the edges beyond.
 TEST(DateFormat, JapaneseEras)
 {
     expectRows({
         {"Heisei last second", u"g gg ggg e ee", at(2019, 4, 30, 23, 59, 59), u"H 平 平成 31 31"},
         {"Reiwa first second", u"g gg ggg e ee", at(2019, 5, 1), u"R 令 令和 1 01"},
-        {"Showa last day", u"g gg ggg e", at(1989, 1, 7, 23, 59, 59), u"S 昭 昭和 64"},
-        {"Heisei first day", u"g gg ggg e", at(1989, 1, 8), u"H 平 平成 1"},
-        {"Taisho last day", u"g gg ggg e", at(1926, 12, 24, 23, 59, 59), u"T 大 大正 15"},
-        {"Showa first day", u"g gg ggg e", at(1926, 12, 25), u"S 昭 昭和 1"},
-        {"Meiji last day", u"g gg ggg e", at(1912, 7, 29, 23, 59, 59), u"M 明 明治 45"},
-        {"Taisho first day", u"g gg ggg e", at(1912, 7, 30), u"T 大 大正 1"},
-        {"Showa year end", u"ggg e", at(1988, 12, 31), u"昭和 63"},
-        {"Heisei new year", u"ggg ee", at(1990, 1, 1), u"平成 02"},
-        {"g then ee", u"gee", afternoon, u"H13"},
+        {"Showa last second", u"g gg ggg e", at(1989, 1, 7, 23, 59, 59), u"S 昭 昭和 64"},
+        {"Heisei first second", u"g gg ggg e", at(1989, 1, 8), u"H 平 平成 1"},
+        {"eee is ee then e, and year 1 is never 元", u"eee ggge年", at(2019, 5, 1), u"011 令和1年"},
         {"far future stays in the newest era", u"ggg e", at(9999, 12, 31), u"令和 7981"},
-        {"era year is never 元", u"ggge年", at(2019, 5, 1), u"令和1年"},
-    });
-}
-
-// Before Meiji the era codes name the older eras ICU knows, with ICU's first days read as dates
-// of our calendar; before the first era, 大化, its years count back through 0.
-TEST(DateFormat, EarlierEras)
-{
-    expectRows({
-        {"Meiji first day as ICU reckons it", u"ggg e g", at(1868, 9, 8), u"明治 1 M"},
-        {"the day before Meiji", u"ggg e", at(1868, 9, 7), u"慶応 4"},
-        {"an older era's initial is a kanji", u"g gg", at(1868, 9, 7), u"慶 慶"},
-        {"1500", u"ggg e", at(1500, 1, 1), u"明応 9"},
         {"Taika first day", u"ggg e", at(645, 6, 19), u"大化 1"},
         {"Taika's year 1 before its first day", u"ggg e", at(645, 1, 1), u"大化 1"},
         {"the year before Taika", u"ggg e ee", at(644, 12, 31), u"大化 0 00"},
@@ -376,59 +143,39 @@ TEST(DateFormat, EarlierEras)
     });
 }
 
-TEST(DateFormat, ReportsPrintedSeconds)
+TEST(DateFormat, AppendsAndTellsOfSeconds)
 {
-    struct Case {
-        const char* name;
-        const char16_t* code;
-        DateValue at;
-        bool seconds;
-    } cases[] = {
-        {"h:nn", u"h:nn", afternoon, false},
-        {"s", u"s", afternoon, true},
-        {"SS", u"h:nn:SS", afternoon, true},
-        {"ttttt", u"ttttt", afternoon, true},
-        {"c with its time", u"c", afternoon, true},
-        {"c at midnight", u"c", at(2001, 3, 29), false},
-        {"quoted s", u"\"s\"", afternoon, false},
-        {"escaped s", u"\\s", afternoon, false},
-        {"empty code", u"", afternoon, true},
-        {"AM/PM", u"AM/PM", afternoon, false},
+    const struct { const char16_t* code; DateValue at; bool printed; bool held; } rows[] = {
+        {u"h:nn", afternoon, false, false},
+        {u"h:nn:SS", afternoon, true, true},
+        {u"ttttt", afternoon, true, true},
+        {u"C", afternoon, true, true},
+        {u"c", at(2001, 3, 29), false, true},
+        {u"", afternoon, true, true},
+        {u"\"s\" \\s tttt AM/PM ampm", afternoon, false, false},
     };
-    for (const Case& c : cases) {
+    for (const auto& r : rows) {
+        const std::string name = QString::fromUtf16(r.code).toStdString();
         QString out = QStringLiteral("x");
-        EXPECT_EQ(formatDateInto(out, c.at, QStringView(c.code)), c.seconds) << c.name;
-        EXPECT_EQ(out, u'x' + Format(c.at, QStringView(c.code))) << c.name << ": appends";
+        EXPECT_EQ(formatDateInto(out, r.at, r.code), r.printed) << name;
+        EXPECT_EQ(out, u'x' + Format(r.at, r.code)) << name << ": appends";
+        EXPECT_EQ(hasSecondsField(r.code), r.held) << name;
     }
-}
-
-TEST(DateFormat, HasSecondsField)
-{
-    EXPECT_TRUE(hasSecondsField(u"h:n:s"));
-    EXPECT_TRUE(hasSecondsField(u"SS"));
-    EXPECT_TRUE(hasSecondsField(u"ttttt"));
-    EXPECT_TRUE(hasSecondsField(u"C"));
-    EXPECT_TRUE(hasSecondsField(u""));
-    EXPECT_FALSE(hasSecondsField(u"h:nn"));
-    EXPECT_FALSE(hasSecondsField(u"\"ss\""));
-    EXPECT_FALSE(hasSecondsField(u"\\s"));
-    EXPECT_FALSE(hasSecondsField(u"tttt"));
-    EXPECT_FALSE(hasSecondsField(u"AM/PM ampm"));
-}
-
-TEST(DateFormat, LongResultsAppendWhole)
-{
-    QString code;
-    QString expected = QStringLiteral("<");
-    for (int i = 0; i < 100; ++i) {
-        code += QStringLiteral("dddddd|");
-        expected += QStringLiteral("2001年3月29日|");
-    }
+    // Results longer than the formatter's buffer.
+    const QString code = QStringLiteral("dddddd|").repeated(100);
     QString out = QStringLiteral("<");
     formatDateInto(out, afternoon, code);
-    EXPECT_EQ(out, expected);
+    EXPECT_EQ(out, QStringLiteral("<") + QStringLiteral("2001年3月29日|").repeated(100));
     const QString longLiteral(500, u'x');
-    EXPECT_EQ(Format(afternoon, QString(QStringLiteral("h") + longLiteral)), QStringLiteral("13") + longLiteral);
+    EXPECT_EQ(Format(afternoon, QStringLiteral("h") + longLiteral), QStringLiteral("13") + longLiteral);
+}
+
+TEST(DateFormat, WeekSettings)
+{
+    // 0 asks for the system's settings: Sunday, and the week of 1 January.
+    EXPECT_EQ(Format(at(2000, 12, 31), u"ww w", vbUseSystemDayOfWeek, vbUseSystem), u"54 1");
+    for (const auto& [day, week] : {std::pair{8, 1}, {-1, 1}, {1, 4}, {1, -1}})
+        EXPECT_EQ(errorOf([&] { Format(afternoon, u"h", day, week); }), InvalidArgument) << day << ' ' << week;
 }
 
 // Every day from 1900 to 2100: weekday, day of year and the week numbers of every rule against
@@ -440,8 +187,8 @@ TEST(DateFormat, EveryDayAgainstTheCivilCalendar)
     auto dayOfYear = [](sys_days day) {
         return int((day - sys_days(year_month_day(day).year() / January / 1)).count()) + 1;
     };
-    // Running week numbers per rule and first day of week (1 = Sunday), started two years early:
-    // by 1900 each has passed a week 1, and the first days of 1900 know the last week of 1899.
+    // Running week numbers per rule and first day of week (1 = Sunday), started two years early
+    // so that the first days of 1900 know the last week of 1899.
     int jan1[8] = {}, fourDays[8] = {}, fullWeek[8] = {};
     for (sys_days day = sys_days(year(1898) / January / 1);
          day <= sys_days(year(2100) / December / 31); day += days(1)) {
@@ -451,72 +198,58 @@ TEST(DateFormat, EveryDayAgainstTheCivilCalendar)
         const int yday = dayOfYear(day);
         for (int firstDay = 1; firstDay <= 7; ++firstDay) {
             if (yday == 1)
-                jan1[firstDay] = 1; // a week begins on 1 January ...
+                jan1[firstDay] = 1;
             else if (wd == firstDay)
-                ++jan1[firstDay]; // ... and on every first day of the week
+                ++jan1[firstDay];
             if (wd == firstDay) {
-                // Week 1 is the first to have its fourth day, or its first, in the year's first
-                // seven days.
+                // Week 1 is the first to have its fourth day, or its first, in the first seven days.
                 fourDays[firstDay] = dayOfYear(day + days(3)) <= 7 ? 1 : fourDays[firstDay] + 1;
                 fullWeek[firstDay] = yday <= 7 ? 1 : fullWeek[firstDay] + 1;
             }
         }
         if (y < 1900)
             continue;
-
         const DateValue value(y, unsigned(ymd.month()), unsigned(ymd.day()));
-        const std::string date = utf8(Format(value, u"yyyy-mm-dd"));
+        const std::string date = Format(value, u"yyyy-mm-dd").toStdString();
         ASSERT_EQ(value.weekday(), wd) << date;
         ASSERT_EQ(Format(value, u"y"), QString::number(yday)) << date;
         for (int firstDay = 1; firstDay <= 7; ++firstDay) {
             ASSERT_EQ(Format(value, u"w|ww", firstDay),
-                      QString::number((wd - firstDay + 7) % 7 + 1) + u'|'
-                          + QString::number(jan1[firstDay]))
+                      QString::number((wd - firstDay + 7) % 7 + 1) + u'|' + QString::number(jan1[firstDay]))
                 << date << " first day " << firstDay;
             ASSERT_EQ(Format(value, u"ww", firstDay, vbFirstFourDays), QString::number(fourDays[firstDay]))
                 << date << " first day " << firstDay;
             ASSERT_EQ(Format(value, u"ww", firstDay, vbFirstFullWeek), QString::number(fullWeek[firstDay]))
                 << date << " first day " << firstDay;
         }
-        std::tm tm{};
-        tm.tm_year = y - 1900;
-        tm.tm_mon = int(unsigned(ymd.month())) - 1;
-        tm.tm_mday = int(unsigned(ymd.day()));
-        tm.tm_wday = wd - 1;
-        tm.tm_yday = yday - 1;
+        const std::tm tm{.tm_mday = int(unsigned(ymd.day())), .tm_mon = int(unsigned(ymd.month())) - 1,
+                         .tm_year = y - 1900, .tm_wday = wd - 1, .tm_yday = yday - 1};
         char iso[4];
         std::strftime(iso, sizeof iso, "%V", &tm);
-        ASSERT_EQ(Format(value, u"ww", vbMonday, vbFirstFourDays), QString::number(std::atoi(iso)))
-            << date;
+        ASSERT_EQ(Format(value, u"ww", vbMonday, vbFirstFourDays), QString::number(std::atoi(iso))) << date;
     }
 }
 
-TEST(DateText, Forms)
+TEST(DateText, FormsAndTextsThatAreNoDate)
 {
-    struct Case {
-        const char16_t* text;
-        DateValue expected;
-    } cases[] = {
+    const struct { const char16_t* text; DateValue expected; } rows[] = {
         {u"03-29-2001", at(2001, 3, 29)},
         {u"2001/03/29", at(2001, 3, 29)},
         {u"2001-03-29", at(2001, 3, 29)},
         {u"3/29/2001", at(2001, 3, 29)},
-        {u"2001/3/9", at(2001, 3, 9)},
-        {u"  2001/03/29  ", at(2001, 3, 29)},
+        {u"  2001/3/9  ", at(2001, 3, 9)},
         {u"2001年3月29日", at(2001, 3, 29)},
         {u"02-29-2000", at(2000, 2, 29)},
-        {u"0100-01-01", at(100, 1, 1)},
         {u"100/1/1", at(100, 1, 1)},
         {u"12-31-9999", at(9999, 12, 31)},
         {u"2001/03/29 13:05:09", afternoon},
         {u"2001/03/29 13:05", at(2001, 3, 29, 13, 5)},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(parseDateText(c.text), c.expected) << utf8(QStringView(c.text));
-}
-
-TEST(DateText, NoDateRaisesThirteen)
-{
+    for (const auto& r : rows)
+        EXPECT_EQ(parseDateText(r.text), r.expected) << QString::fromUtf16(r.text).toStdString();
+    // The moon age reads today's text this way.
+    EXPECT_EQ(Format(QStringLiteral("03-29-2001"), u"yyyy m d"), u"2001 3 29");
+    EXPECT_EQ(errorOf([] { Format(QStringLiteral("no date"), u"d"); }), TypeMismatch);
     const char16_t* texts[] = {
         u"", u"   ", u"abc", u"2001", u"2001/03", u"03-29-01", u"99-01-01", u"0099/01/01",
         u"10000-01-01", u"02-30-2001", u"02-29-2001", u"13-01-2001", u"2001/13/01",
@@ -525,16 +258,5 @@ TEST(DateText, NoDateRaisesThirteen)
         u"-2001/03/29", u"2001年3月29", u"001/03/29",
     };
     for (const char16_t* t : texts)
-        EXPECT_EQ(errorOf([t] { parseDateText(t); }), TypeMismatch) << utf8(QStringView(t));
-}
-
-TEST(DateText, FormatReadsTheTextFirst)
-{
-    // The moon age reads today's text this way.
-    const QString today = QStringLiteral("03-29-2001");
-    EXPECT_EQ(Format(today, u"yyyy"), u"2001");
-    EXPECT_EQ(Format(today, u"m"), u"3");
-    EXPECT_EQ(Format(today, u"d"), u"29");
-    EXPECT_EQ(Format(QStringLiteral("2019/05/01"), u"ggg e"), u"令和 1");
-    EXPECT_EQ(errorOf([] { Format(QStringLiteral("no date"), u"d"); }), TypeMismatch);
+        EXPECT_EQ(errorOf([t] { parseDateText(t); }), TypeMismatch) << QString::fromUtf16(t).toStdString();
 }

@@ -1,6 +1,7 @@
 #include "runtime/Guard.h"
 #include "runtime/Integer.h"
 #include "runtime/Program.h"
+#include "support/QtPrinters.h"
 
 #include <gtest/gtest.h>
 
@@ -10,16 +11,9 @@ using namespace vb;
 
 namespace {
 
-struct Reported {
-    QString place;
-    qint32 number;
-};
-QList<Reported> g_reports;
+QList<std::pair<QString, qint32>> g_reports;
 
-void recordReport(const QString& place, const Error& e)
-{
-    g_reports.append({place, e.number});
-}
+void recordReport(const QString& place, const Error& e) { g_reports.append({place, e.number}); }
 
 } // namespace
 
@@ -33,19 +27,13 @@ TEST(Guard, ReportsAndResumesKeepingTheOldValue)
     EXPECT_TRUE(guard([&] { b = 3; }));
     EXPECT_EQ(a, 7) << "the failed assignment never happened";
     EXPECT_EQ(b, 3) << "the next step still ran";
-    ASSERT_EQ(g_reports.size(), 1);
-    EXPECT_EQ(g_reports[0].place, u"Place");
-    EXPECT_EQ(g_reports[0].number, TypeMismatch);
     EXPECT_EQ(guard.error().number, TypeMismatch);
-}
-
-TEST(Guard, AFailedTestTakesTheGuardedBranch)
-{
-    g_reports.clear();
-    Guard guard(QStringLiteral("T"), recordReport);
+    // A test that fails takes the guarded branch.
     EXPECT_TRUE(guard.test([] { return Int16(32767) + Int16(1) == Int16(0); }));
     EXPECT_FALSE(guard.test([] { return false; }));
-    EXPECT_EQ(g_reports.size(), 1);
+    ASSERT_EQ(g_reports.size(), 2);
+    EXPECT_EQ(g_reports[0], std::pair(QStringLiteral("Place"), qint32(TypeMismatch)));
+    EXPECT_EQ(g_reports[1].second, Overflow);
 }
 
 TEST(Guard, HandlerMayExitSkippingLaterSteps)
@@ -66,10 +54,6 @@ TEST(Program, RuntimeErrorMessageAndVersion)
 {
     EXPECT_EQ(runtimeErrorMessage({6, errorDescription(6)}),
               QStringLiteral("実行時エラー '6':\r\n\r\nオーバーフローしました。"));
-    const Version v = programVersion();
-    EXPECT_EQ(v.major, 1);
-    EXPECT_EQ(v.minor, 33);
-    EXPECT_EQ(v.revision, 2485);
     EXPECT_EQ(programVersionText(), u"1.33.2485");
 }
 
