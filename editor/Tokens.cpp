@@ -6,18 +6,6 @@
 
 namespace zp {
 
-namespace {
-
-// The runtime's subscript error: an array read outside its bounds.
-constexpr qint32 kSubscriptOutOfRange = 9;
-
-[[noreturn]] void raiseSubscript()
-{
-    vb::raiseError(kSubscriptOutOfRange, QStringLiteral("インデックスが有効範囲にありません。"));
-}
-
-} // namespace
-
 QString timeToken(int hourStyle, bool withSeconds)
 {
     QString token = QStringLiteral("h:nn");
@@ -42,10 +30,10 @@ QString tokenText(qint16 index, int hourStyle, bool withSeconds, const SetCodes&
     case 5: return QStringLiteral("ddd");
     case 6:
         if (paletteIndex < 0 || paletteIndex >= int(sSetCode.size()))
-            raiseSubscript();
+            vb::raiseError(vb::SubscriptOutOfRange);
         return sSetCode[size_t(paletteIndex)];
     }
-    raiseSubscript();
+    vb::raiseError(vb::SubscriptOutOfRange);
 }
 
 QString aboutText(const vb::Version& version)

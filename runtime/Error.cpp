@@ -7,6 +7,7 @@ QString errorDescription(qint32 number)
     switch (number) {
     case InvalidArgument: return QStringLiteral("プロシージャの呼び出し、または引数が不正です。");
     case Overflow: return QStringLiteral("オーバーフローしました。");
+    case SubscriptOutOfRange: return QStringLiteral("インデックスが有効範囲にありません。");
     case TypeMismatch: return QStringLiteral("型が一致しません。");
     case FileNotFound: return QStringLiteral("ファイルが見つかりません。");
     case DiskFull: return QStringLiteral("ディスクの空き容量が不足しています。");

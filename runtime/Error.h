@@ -11,6 +11,7 @@ namespace vb {
 enum ErrorNumber : qint32 {
     InvalidArgument = 5,
     Overflow = 6,
+    SubscriptOutOfRange = 9,
     TypeMismatch = 13,
     FileNotFound = 53,
     DiskFull = 61,
