@@ -42,8 +42,8 @@ DateValue localDateValue(qint64 unixSeconds)
         g_cache.local = tm;
     }
     const std::tm& tm = g_cache.local;
-    // Zones with offsets of whole seconds (old local mean times) still land in [0, 59] here
-    // only when the offset is whole minutes; otherwise fall back to a direct conversion.
+    // Within the cached minute the local time runs on second by second. Only an offset with
+    // seconds in it (old local mean times) can carry past :59; convert such instants directly.
     const int second = static_cast<int>(unixSeconds - minuteStart) + tm.tm_sec;
     if (second > 59) {
         const std::time_t t = static_cast<std::time_t>(unixSeconds);
