@@ -7,9 +7,9 @@
 #include "gui/GuiSupport.h"
 #include "runtime/Clock.h"
 #include "runtime/SettingsStore.h"
+#include "support/TestEnv.h"
 
 #include <QLineEdit>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <cstdio>
@@ -20,13 +20,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: %s OUT.png\n", argv[0]);
         return 2;
     }
-    QTemporaryDir home;
-    const QString runtime = home.path() + QStringLiteral("/runtime");
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path() + QStringLiteral("/config")));
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
-    QDir().mkpath(runtime);
-    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-
+    TestEnv env;
     gui::Application app(argc, argv);
     QApplication::setCursorFlashTime(0); // a caret that does not blink draws the same each time
     vb::setProgramTitle(QStringLiteral("TamoZP"));

@@ -1,12 +1,17 @@
-// TamoZP as a process: one window per user and runtime folder, however the instances start.
+// One TamoZP per user and runtime folder: the real program started twice at once, and the lock
+// file behind it.
 
+#include "editor/InstanceLock.h"
 #include "support/TestEnv.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QtTest>
 
 #include <memory>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -55,6 +60,22 @@ private slots:
                 QVERIFY(p->waitForFinished());
             }
         }
+    }
+
+    // What the race cannot show: asking again keeps the lock, the holder going away frees it,
+    // and a lock file that cannot be used never keeps the user out.
+    void lockFile()
+    {
+        TestEnv env;
+        const QString path = env.runtimeDir() + u"/TamoZP.lock"_s;
+        auto first = std::make_unique<zp::InstanceLock>(path);
+        QVERIFY(!first->anotherInstanceRunning() && !first->anotherInstanceRunning());
+        zp::InstanceLock second(path);
+        QVERIFY(second.anotherInstanceRunning());
+        first.reset();
+        QVERIFY(!second.anotherInstanceRunning());
+        for (const QString& unusable : {QString(), env.runtimeDir(), env.runtimeDir() + u"/no/TamoZP.lock"_s})
+            QVERIFY2(!zp::InstanceLock(unusable).anotherInstanceRunning(), qPrintable(unusable));
     }
 };
 
