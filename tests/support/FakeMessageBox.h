@@ -15,10 +15,14 @@ struct ShownBox {
 
 class FakeMessageBox final : public vb::MessageBoxService {
 public:
-    FakeMessageBox();
-    ~FakeMessageBox() override;
+    FakeMessageBox() : previous_(&vb::messageBoxService()) { vb::setMessageBoxService(this); }
+    ~FakeMessageBox() override { vb::setMessageBoxService(previous_); }
 
-    int show(const QString& prompt, int style, const QString& title) override;
+    int show(const QString& prompt, int style, const QString& title) override
+    {
+        shown.append({prompt, style, title});
+        return answers_.isEmpty() ? vb::vbOK : answers_.takeFirst();
+    }
 
     // Answers for the next boxes, in order.
     void answer(std::initializer_list<int> answers) { answers_.append(answers); }

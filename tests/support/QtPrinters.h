@@ -1,11 +1,10 @@
 #pragma once
 // Lets GoogleTest print Qt strings readably in failure messages.
 
+#include <QByteArray>
 #include <QString>
 
 #include <ostream>
 
-inline void PrintTo(const QString& s, std::ostream* os)
-{
-    *os << '"' << s.toStdString() << '"';
-}
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+inline void PrintTo(const QByteArray& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }

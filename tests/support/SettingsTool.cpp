@@ -13,8 +13,7 @@ QStringList settingsToolCommand(const QStringList& arguments, bool asNobody)
     if (asNobody)
         command << QStringLiteral("setpriv") << QStringLiteral("--reuid=65534")
                 << QStringLiteral("--regid=65534") << QStringLiteral("--clear-groups");
-    command << settingsToolPath() << arguments;
-    return command;
+    return command << settingsToolPath() << arguments;
 }
 
 ToolRun runSettingsTool(const QStringList& arguments, bool asNobody)

@@ -14,24 +14,19 @@
 WindowReceiver::WindowReceiver(qint32 handle)
 {
     const QString folder = vb::runtimeFolder();
-    if (folder.isEmpty())
-        return;
-    path_ = vb::windowSocketPath(folder, handle);
+    path_ = folder.isEmpty() ? QString() : vb::windowSocketPath(folder, handle);
     const QByteArray native = QFile::encodeName(path_);
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
-    if (size_t(native.size()) >= sizeof address.sun_path)
+    if (path_.isEmpty() || size_t(native.size()) >= sizeof address.sun_path)
         return;
     std::memcpy(address.sun_path, native.constData(), size_t(native.size()));
     ::unlink(native.constData());
-    const int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return;
-    if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-        ::close(fd);
-        return;
+    fd_ = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd_ >= 0 && ::bind(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        ::close(fd_);
+        fd_ = -1;
     }
-    fd_ = fd;
 }
 
 WindowReceiver::~WindowReceiver()
@@ -44,14 +39,10 @@ WindowReceiver::~WindowReceiver()
 
 std::optional<QByteArray> WindowReceiver::receive(int timeoutMs)
 {
-    if (fd_ < 0)
-        return std::nullopt;
     pollfd p{fd_, POLLIN, 0};
-    if (::poll(&p, 1, timeoutMs) != 1)
-        return std::nullopt;
     char buffer[256];
-    const ssize_t n = ::recv(fd_, buffer, sizeof buffer, MSG_DONTWAIT);
-    if (n < 0)
+    if (fd_ < 0 || ::poll(&p, 1, timeoutMs) != 1)
         return std::nullopt;
-    return QByteArray(buffer, n);
+    const ssize_t n = ::recv(fd_, buffer, sizeof buffer, MSG_DONTWAIT);
+    return n < 0 ? std::nullopt : std::optional(QByteArray(buffer, n));
 }
