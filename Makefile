@@ -84,7 +84,7 @@ install:
 	cmake --build $(BUILD) -j $(JOBS)
 	DESTDIR="$(DESTDIR)" cmake --install $(BUILD)
 
-# The README's picture of the window, drawn offscreen at a fixed instant.
+# The README's picture of the window, drawn offscreen at a fixed instant (bench/screenshot.cpp).
 screenshot: build
 	@mkdir -p docs
 	QT_QPA_PLATFORM=offscreen $(BUILD)/bin/tamozp_screenshot docs/TamoZP.png

@@ -1,4 +1,5 @@
-# Start-up time and memory of TamoZP against a bare Qt window (bench_startup). Not a test.
+# Start-up time and memory of TamoZP against a bare Qt window (bench_startup), and the
+# README's screenshot. Not tests.
 if(TARGET TamoZP)
   add_library(first_paint_probe MODULE first_paint_probe.cpp)
   target_link_libraries(first_paint_probe PRIVATE Qt6::Widgets)
@@ -9,4 +10,10 @@ if(TARGET TamoZP)
     TAMOZP_PATH="$<TARGET_FILE:TamoZP>" BARE_PATH="$<TARGET_FILE:bare_window>"
     PROBE_PATH="$<TARGET_FILE:first_paint_probe>")
   add_dependencies(bench_startup TamoZP bare_window first_paint_probe)
+
+  # make screenshot: docs/TamoZP.png, drawn with Qt Test's input helpers.
+  if(TARGET Qt6::Test)
+    add_executable(tamozp_screenshot screenshot.cpp)
+    target_link_libraries(tamozp_screenshot PRIVATE zpwindow Qt6::Test)
+  endif()
 endif()

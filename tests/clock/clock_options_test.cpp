@@ -35,20 +35,11 @@ TEST(ClockInstant, ReadsOnlyRealLocalInstants)
         EXPECT_EQ(parseInstant(QString::fromUtf16(text)), std::nullopt) << QString::fromUtf16(text).toStdString();
 }
 
-TEST(ClockJson, EscapesWhatJsonRequires)
+// Beyond what the round trip below shows: the short escapes, and broken surrogates replaced.
+TEST(ClockJson, EscapesAndBrokenSurrogates)
 {
-    const std::pair<QString, QByteArray> rows[] = {
-        {u"say \"hi\" a\\b 1/2"_s, R"("say \"hi\" a\\b 1/2")"},
-        {u"\n\r\t\b\f"_s, R"("\n\r\t\b\f")"},
-        {QString(QChar(1)) + QChar(0x1f) + QChar(0), R"("\u0001\u001f\u0000")"},
-        {QString(QChar(0x7f)), "\"\x7f\""},
-        {QString(QChar(0x2028)) + QChar(0x2029), R"("\u2028\u2029")"},
-        {u"令和元年 🌕"_s, "\"令和元年 🌕\""},
-        {QString(QChar(0xD83C)) + u'x', "\"\xEF\xBF\xBDx\""},
-        {QString(QChar(0xDF15)) + QChar(0xD83C), "\"\xEF\xBF\xBD\xEF\xBF\xBD\""},
-    };
-    for (const auto& [text, expected] : rows)
-        EXPECT_EQ(jsonString(text), expected) << expected.toStdString();
+    EXPECT_EQ(jsonString(u"\"\\/\n\t"_s + QChar(1) + QChar(0x2028)), R"("\"\\/\n\t\u0001\u2028")");
+    EXPECT_EQ(jsonString(QString(QChar(0xDF15)) + QChar(0xD83C) + u'x'), "\"\xEF\xBF\xBD\xEF\xBF\xBDx\"");
     EXPECT_EQ(outputLine(QString(QChar(0xD800)) + u'a', false), "\xEF\xBF\xBD" "a\n");
 }
 

@@ -23,13 +23,7 @@ namespace {
 
 const QString kApp = u"Tamo for Windows NT/95"_s;
 
-// A value ("Plug in/TamoZP") as another process reads it.
-QString stored(const QString& value)
-{
-    const ToolRun run = runSettingsTool({u"get"_s, kApp, value.section(u'/', 0, 0), value.section(u'/', 1),
-                                         QString::fromLatin1(toHexUnits(u"<absent>"_s))});
-    return run.exitCode == 0 ? fromHexUnits(run.out) : u"<error "_s + QString::fromUtf8(run.out) + u'>';
-}
+QString stored(const QString& value) { return storedValue(kApp, value); }
 void save(const QString& value, const QString& text)
 {
     vb::SaveSetting(kApp, value.section(u'/', 0, 0), value.section(u'/', 1), text);

@@ -1,6 +1,5 @@
-// The settings window driven through its real widgets, offscreen. Each test opens it in fresh
-// settings and runtime folders with a host listening for the restart request, answers its
-// boxes from a script and watches the program "end" through the window's end hook.
+// The settings window driven through its real widgets, offscreen, in fresh folders with a host
+// listening for the restart request; boxes answered from a script.
 
 #include "editor/Tokens.h"
 #include "editor/ZPSettings.h"
@@ -117,8 +116,7 @@ struct Session {
     }
     bool isOpen() const { return window->isVisible() && !ended; }
     bool closed() const { return !window->isVisible() && ended == 0; }
-    // The end state in one line: open or closed, txtSet's text, the stored flag and format,
-    // whether the host got the restart request, then each box shown.
+    // open|closed, txtSet, the stored flag and format, restart sent, then each box shown.
     QString outcome()
     {
         const QByteArray got = host.receive(0).value_or(QByteArray());
@@ -192,9 +190,8 @@ private slots:
         }
     }
 
-    // What the layout table must give: the size (at 96 dpi), the lists drawn over the frame,
-    // controls inside the window that do not overlap, every caption whole, fonts and colours;
-    // the tab order both ways; the access keys.
+    // The size at 96 dpi (the rest of the layout: make screenshot), the tab order both ways,
+    // the access keys.
     void layoutAndKeys()
     {
         Session s;
@@ -203,33 +200,6 @@ private slots:
         QCOMPARE(w->windowTitle(), u"TamoZP"_s);
         QCOMPARE(w->size(), QSize(385, 270));
         QCOMPARE(w->minimumSize(), w->maximumSize());
-        QList<std::pair<QWidget*, QRect>> placed; // controls that take the focus
-        for (QWidget* c : w->findChildren<QWidget*>()) {
-            if (!c->property("TabIndex").isValid())
-                continue;
-            const QRect r(c->mapTo(w, QPoint()), c->size());
-            QVERIFY2(c->isVisible() && w->rect().contains(r), qPrintable(c->objectName()));
-            if (qobject_cast<QCheckBox*>(c) || qobject_cast<QLabel*>(c))
-                QVERIFY2(c->sizeHint().width() <= c->width(), qPrintable(c->objectName()));
-            if (auto* b = qobject_cast<QPushButton*>(c))
-                QVERIFY(b->fontMetrics().horizontalAdvance(b->text().remove(u'&')) < b->width());
-            if (c->focusPolicy() & Qt::TabFocus) {
-                for (const auto& [other, place] : std::as_const(placed))
-                    QVERIFY2(!r.intersects(place), qPrintable(c->objectName() + u' ' + other->objectName()));
-                placed.append({c, r});
-            }
-        }
-        for (QComboBox* list : {s.cboHour(), s.cboSet()}) {
-            QCOMPARE(list->parentWidget(), w);
-            QWidget* top = w->childAt(list->geometry().center());
-            QVERIFY(top == list || list->isAncestorOf(top));
-        }
-        QCOMPARE(s.cmdSet(0)->font().pointSizeF(), 9.6);
-        QCOMPARE(s.txtSet()->font().pointSizeF(), 10.2);
-        QVERIFY(s.txtSample()->isReadOnly() && !s.txtSet()->isReadOnly());
-        const QPalette app = QApplication::palette(s.txtSample());
-        QCOMPARE(s.txtSample()->palette().color(QPalette::Base), app.color(QPalette::Active, QPalette::Highlight));
-        QCOMPARE(s.txtSample()->palette().color(QPalette::Text), app.color(QPalette::Active, QPalette::HighlightedText));
         QVERIFY(s.cmdMain(0)->isDefault() && !s.cmdMain(1)->isDefault());
 
         const QStringList order = u"txtSet txtSample cmdSet_0 cboHour chkSec cmdSet_1 cmdSet_2 cmdSet_3 "
@@ -260,10 +230,8 @@ private slots:
         QCOMPARE(s.outcome(), u"open||<absent>|<absent>|-|about"_s);
     }
 
-    // Every cmdSet button under every hour style, with and without seconds, replaces the
-    // selection (kept while the button takes the focus) with its token and gives the focus
-    // back to txtSet; then every palette item; without a selection a token goes in at the
-    // caret; without a palette item cmdSet(6) raises 9, which nothing in the window catches.
+    // Every cmdSet button under every hour style and every palette item replaces the selection
+    // and gives txtSet the focus back; no selection: at the caret; no item: error 9, uncaught.
     void tokenButtons()
     {
         Session s;
@@ -319,7 +287,6 @@ private slots:
         QTest::mousePress(s.txtSample(), Qt::LeftButton, {}, QPoint(5, 5));
         QTest::mouseRelease(s.txtSample(), Qt::LeftButton, {}, QPoint(5000, 5)); // let go outside
         QTest::mouseClick(s.txtSample(), Qt::MiddleButton);
-        QTest::keyClicks(s.txtSample(), u"x"_s);
         QCOMPARE(s.txtSample()->text(), kCaption);
         s.click(s.txtSample());
         QCOMPARE(s.txtSample()->text(), u"14:05:09"_s);
@@ -332,9 +299,8 @@ private slots:
         QCOMPARE(s.outcome(), u"open|at %h:nn% and %d|<absent>|<absent>|-"_s);
     }
 
-    // How the window ends, or does not: a format typed, chkDisable checked and its question
-    // answered (0: unchecked), RestartMsgRecv, then a click, a key on a control, or closing;
-    // "broken": first a folder takes the settings file's place.
+    // A format typed, chkDisable's question answered (0: unchecked), RestartMsgRecv, then an
+    // action; "broken": first a folder takes the settings file's place.
     void endings_data()
     {
         QTest::addColumn<QString>("format");
@@ -400,9 +366,8 @@ private slots:
         QCOMPARE(aboutText({12, 345, 67890}).section(u"\r\n"_s, 0, 0), u"Tamo Zephyr Panel 12.345.67890"_s);
     }
 
-    // The Nth fallible store call of OK with disabling fails, N = 1, 2 … until none fires.
-    // Every run reports once and loses nothing: the window stays open with the text, or the
-    // text is stored. Each way of failing (storing, disabling, reading the host) must occur.
+    // The Nth fallible store call of OK with disabling fails, N = 1, 2 … until none fires: each
+    // run reports once and loses nothing; storing, disabling and reading the host all fail.
     void okUnderEveryStoreFault()
     {
         const QRegularExpression storing(u"^open\\|%h:nn%\\|[^|]*\\|[^|]*\\|-\\|report \\d+ frmMain!SetZP - TamoZP133$"_s);

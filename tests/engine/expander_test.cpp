@@ -1,19 +1,13 @@
-// The expander: literals, tokens, the time key against the date format, and the fuzz target's
-// kept inputs replayed.
+// The expander: literals, tokens, the time key against the date format. The fuzz target's
+// kept inputs are replayed by make test (fuzz-smoke).
 
 #include "engine/ZPModule.h"
-#include "fuzz/ExpanderProperties.h"
-
 #include "runtime/Clock.h"
 #include "runtime/DateFormat.h"
-
 #include "support/FakeMessageBox.h"
 #include "support/QtPrinters.h"
 
 #include <gtest/gtest.h>
-
-#include <QDir>
-#include <QFile>
 
 using namespace zp;
 
@@ -127,24 +121,4 @@ TEST_F(Expander, AReportingTokenStillExpandsAndLongFormatsExpandCompletely)
     const QString literal(100000, u'x');
     EXPECT_EQ(FromZPFToShowClk(literal, key), literal);
     EXPECT_EQ(FromZPFToShowClk(QStringLiteral("%h%").repeated(1000), key), QStringLiteral("13").repeated(1000));
-}
-
-// The fuzz target's seeds and kept findings (fuzz/seeds, fuzz/regressions) keep its properties.
-TEST_F(Expander, FuzzInputsKeepTheirProperties)
-{
-    vb::setFixedNow(fuzz::kInstant);
-    int replayed = 0;
-    for (const char* folder : {"seeds", "regressions"}) {
-        const QDir dir(QStringLiteral(TAMO_FUZZ_DIR "/") + QLatin1StringView(folder));
-        for (const QString& name : dir.entryList(QDir::Files)) {
-            QFile file(dir.filePath(name));
-            ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << name.toStdString();
-            const QByteArray in = file.readAll();
-            const char* broken = fuzz::brokenProperty(
-                fuzz::formatFrom(reinterpret_cast<const std::uint8_t*>(in.constData()), std::size_t(in.size())));
-            EXPECT_EQ(broken, nullptr) << folder << '/' << name.toStdString() << ": " << broken;
-            ++replayed;
-        }
-    }
-    EXPECT_GE(replayed, 6) << "the seeds are there";
 }

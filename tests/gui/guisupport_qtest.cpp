@@ -109,8 +109,7 @@ private slots:
         QCOMPARE(seenTitle, u"T"_s);
     }
 
-    // The window font, drawn by its substitute; twips rounded to the nearest pixel at the
-    // screen's DPI; the icon's one image.
+    // The window font, drawn by its substitute; twips rounded to the nearest pixel.
     void appearance()
     {
         const QFont font = gui::windowFont();
@@ -123,10 +122,6 @@ private slots:
         };
         for (const auto& r : rows)
             QCOMPARE(gui::twipsToPixels(r.twips, r.dpi), r.pixels);
-        QCOMPARE(gui::twipsRect(2040, 960, 975, 375), QRect(136, 64, 65, 25));
-        QWidget w;
-        QCOMPARE(gui::twipsSize(3072, 1428, &w), QSize(205, 95));
-        QVERIFY(gui::applicationIcon().availableSizes().contains(QSize(32, 32)));
     }
 
     void unhandledErrorInAnEventEndsWithStatusOne()

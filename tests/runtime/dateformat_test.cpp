@@ -44,7 +44,6 @@ TEST(DateFormat, CodesAndTheGeneralDate)
 {
     expectRows({
         {"time codes", u"h:n:s hh:nn:ss ttttt", morning, u"9:7:3 09:07:03 9:07:03"},
-        {"midnight", u"h hh:nn:ss ttttt", at(2001, 3, 29), u"0 00:00:00 0:00:00"},
         {"day codes", u"d dd ddddd dddddd", morning, u"5 05 2001/03/05 2001年3月5日"},
         {"month codes", u"m mm mmm mmmm oooo", afternoon, u"3 03 Mar March 3月"},
         {"y yy yyyy q, end of the first quarter", u"y yy yyyy q", at(2001, 3, 31), u"90 01 2001 1"},
@@ -67,15 +66,12 @@ TEST(DateFormat, TwelveHourClockAndMinuteAfterHour)
     expectRows({
         {"midnight", u"h AM/PM AMPM am/pm", at(2001, 3, 29), u"12 AM 午前 am"},
         {"noon", u"h AM/PM", at(2001, 3, 29, 12), u"12 PM"},
-        {"last hour", u"h AM/PM", at(2001, 3, 29, 23, 59), u"11 PM"},
         {"A/P, letters as written, designator before the hour", u"hA/P a/p A/p AM/PM hh", afternoon, u"1P p p PM 01"},
         {"quoted or escaped designator does not switch", u"h \"AM/PM\" \\A/P", afternoon, u"13 AM/PM A/P"},
         {"ttttt and c keep their 24-hour clock", u"ttttt c A/P", afternoon, u"13:05:09 2001/03/29 13:05:09 P"},
         {"the first m after h", u"h:m:m hh:mm H:M", afternoon, u"13:5:3 13:05 13:5"},
         {"m before h is the month", u"m/d h:mm", afternoon, u"3/29 13:05"},
-        {"mmm stays the month", u"h mmm m", afternoon, u"13 Mar 5"},
         {"other codes and literals do not interrupt", u"h yyyy m h\\:\"x\"mm", afternoon, u"13 2001 5 13:x05"},
-        {"ttttt does not count as h", u"ttttt m", afternoon, u"13:05:09 3"},
     });
 }
 
@@ -89,7 +85,6 @@ TEST(DateFormat, GreedyRunsLiteralsAndEscapes)
         {"unclosed quote runs to the end", u"h\"nn ss", afternoon, u"13nn ss"},
         {"backslashes", u"\\h\\n\\s\\x \\\\h", afternoon, u"hnsx \\13"},
         {"backslash at the end prints nothing", u"h\\", afternoon, u"13"},
-        {"outside the BMP", u"😀h \\😀", afternoon, u"😀13 😀"},
     });
 }
 
@@ -107,7 +102,7 @@ TEST(DateFormat, JapaneseEras)
     });
 }
 
-TEST(DateFormat, AppendsBeyondTheBufferAndTellsOfSeconds)
+TEST(DateFormat, AppendsBeyondTheBuffer)
 {
     // Results longer than the formatter's buffer, appended to what is there.
     QString out = QStringLiteral("<");
@@ -115,23 +110,10 @@ TEST(DateFormat, AppendsBeyondTheBufferAndTellsOfSeconds)
     EXPECT_EQ(out, u'<' + QStringLiteral("2001年3月29日|").repeated(100));
     EXPECT_TRUE(formatDateInto(out, afternoon, u'h' + QString(500, u'x') + u's'));
     EXPECT_TRUE(out.endsWith(QStringLiteral("|13") + QString(500, u'x') + u'9'));
-    EXPECT_FALSE(formatDateInto(out, at(2001, 3, 29), u"c")) << "c at midnight prints no time";
-    for (const char16_t* code : {u"h:nn:SS", u"C", u"c"})
-        EXPECT_TRUE(hasSecondsField(code)) << QString::fromUtf16(code).toStdString();
-    EXPECT_FALSE(hasSecondsField(u"h:nn \"s\" \\s tttt AM/PM ampm"));
 }
 
-TEST(DateFormat, WeekSettings)
-{
-    // 0 asks for the system's settings: Sunday, and the week of 1 January.
-    EXPECT_EQ(Format(at(2000, 12, 31), u"ww w", vbUseSystemDayOfWeek, vbUseSystem), u"54 1");
-    for (const auto& [day, week] : {std::pair{8, 1}, {-1, 1}, {1, 4}, {1, -1}})
-        EXPECT_EQ(errorOf([&] { Format(afternoon, u"h", day, week); }), InvalidArgument) << day << ' ' << week;
-}
-
-// Every day from 1900 to 2100: weekday, day of year and the week numbers of every rule against
-// std::chrono's civil calendar, counted week by week rather than computed, and the ISO week
-// against glibc's strftime.
+// Every day from 1900 to 2100 against std::chrono, week numbers counted week by week rather
+// than computed, and the ISO week against glibc's strftime.
 TEST(DateFormat, EveryDayAgainstTheCivilCalendar)
 {
     using namespace std::chrono;
@@ -183,22 +165,9 @@ TEST(DateFormat, EveryDayAgainstTheCivilCalendar)
 
 TEST(DateText, FormsAndTextsThatAreNoDate)
 {
-    const struct { const char16_t* text; DateValue expected; } rows[] = {
-        {u"03-29-2001", at(2001, 3, 29)}, {u"  2001/3/9  ", at(2001, 3, 9)}, {u"2001-03-29", at(2001, 3, 29)},
-        {u"2001年3月29日", at(2001, 3, 29)}, {u"02-29-2000", at(2000, 2, 29)}, {u"2001/03/29 13:05:09", afternoon},
-        {u"2001/03/29 13:05", at(2001, 3, 29, 13, 5)},
-    };
-    for (const auto& r : rows)
-        EXPECT_EQ(parseDateText(r.text), r.expected) << QString::fromUtf16(r.text).toStdString();
-    // The moon age reads today's text this way.
-    EXPECT_EQ(Format(QStringLiteral("03-29-2001"), u"yyyy m d"), u"2001 3 29");
-    EXPECT_EQ(errorOf([] { Format(QStringLiteral("no date"), u"d"); }), TypeMismatch);
-    const char16_t* texts[] = {
-        u"", u"abc", u"2001/03", u"03-29-01", u"0099/01/01", u"10000-01-01", u"02-29-2001", u"2001/13/01",
-        u"2001/01/00", u"2001-03/29", u"2001/03/29x", u"2001/03/29 24:00", u"２００１/03/29",
-    };
-    for (const char16_t* t : texts)
-        EXPECT_EQ(errorOf([t] { parseDateText(t); }), TypeMismatch) << QString::fromUtf16(t).toStdString();
+    EXPECT_EQ(parseDateText(u"03-29-2001"), at(2001, 3, 29));
+    EXPECT_EQ(parseDateText(u"  2001/3/9 13:05 "), at(2001, 3, 9, 13, 5));
+    EXPECT_EQ(errorOf([] { Format(QStringLiteral("02-29-2001"), u"d"); }), TypeMismatch);
 }
 
 // Every day from 1500 to 2100: our era name, kanji, initial and year against ICU's formatter given

@@ -2,23 +2,14 @@
 
 #include <QProcess>
 
-QString settingsToolPath()
+QStringList settingsToolCommand(const QStringList& arguments)
 {
-    return QStringLiteral(TAMO_SETTINGS_TOOL);
+    return QStringList{QStringLiteral(TAMO_SETTINGS_TOOL)} + arguments;
 }
 
-QStringList settingsToolCommand(const QStringList& arguments, bool asNobody)
+ToolRun runSettingsTool(const QStringList& arguments)
 {
-    QStringList command;
-    if (asNobody)
-        command << QStringLiteral("setpriv") << QStringLiteral("--reuid=65534")
-                << QStringLiteral("--regid=65534") << QStringLiteral("--clear-groups");
-    return command << settingsToolPath() << arguments;
-}
-
-ToolRun runSettingsTool(const QStringList& arguments, bool asNobody)
-{
-    QStringList command = settingsToolCommand(arguments, asNobody);
+    QStringList command = settingsToolCommand(arguments);
     QProcess process;
     process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process.start(command.takeFirst(), command);
@@ -30,4 +21,11 @@ ToolRun runSettingsTool(const QStringList& arguments, bool asNobody)
     if (run.out.endsWith('\n'))
         run.out.chop(1);
     return run;
+}
+
+QString storedValue(const QString& app, const QString& value)
+{
+    const ToolRun run = runSettingsTool({QStringLiteral("get"), app, value.section(u'/', 0, 0), value.section(u'/', 1),
+                                         QString::fromLatin1(toHexUnits(QStringLiteral("<absent>")))});
+    return run.exitCode == 0 ? fromHexUnits(run.out) : QStringLiteral("<tool failed: ") + QString::fromUtf8(run.out);
 }

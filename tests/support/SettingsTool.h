@@ -1,6 +1,5 @@
 #pragma once
-// Runs settings_tool (settings_tool.cpp), the second process of the store's cross-process
-// tests, and converts values to and from the hexadecimal UTF-16 it speaks.
+// Runs settings_tool, the store's second process, and speaks its hexadecimal UTF-16.
 
 #include <QByteArray>
 #include <QString>
@@ -28,10 +27,9 @@ struct ToolRun {
     QByteArray out; // standard output without its final LF
 };
 
-// Path of the built tool.
-QString settingsToolPath();
-// The program and arguments that run the tool, under setpriv as uid and gid 65534 when
-// `asNobody` (root ignores permission bits, so permission cases need another user).
-QStringList settingsToolCommand(const QStringList& arguments, bool asNobody = false);
+// The program and arguments that run the tool.
+QStringList settingsToolCommand(const QStringList& arguments);
 // Runs the tool in the current environment and waits for it (at most a minute).
-ToolRun runSettingsTool(const QStringList& arguments, bool asNobody = false);
+ToolRun runSettingsTool(const QStringList& arguments);
+// A value ("Section/Key") of `app` as the tool reads it; "<absent>" when there is none.
+QString storedValue(const QString& app, const QString& value);

@@ -1,7 +1,5 @@
 #pragma once
-// A stand-in for a host window in tests: binds the datagram socket of a window handle in the
-// runtime folder (D/window-<handle>) and reads what is posted to it. Removes the socket when
-// it goes out of scope.
+// A stand-in for a host window: binds D/window-<handle> and reads what is posted to it.
 
 #include <QByteArray>
 #include <QString>

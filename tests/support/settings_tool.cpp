@@ -1,13 +1,6 @@
-// A second process for the store's cross-process tests: runs one store operation from the
-// command line and prints the result. Values travel as hexadecimal UTF-16 units, so that
-// texts the command line cannot carry (a lone surrogate) still make the trip.
-//   settings_tool save   APP SECTION KEY HEXVALUE
-//   settings_tool get    APP SECTION KEY [HEXDEFAULT]   prints the value in hex
-//   settings_tool delete APP SECTION KEY
-//   settings_tool hammer APP SECTION KEY COUNT           stores KEY-1 ... KEY-COUNT, reading
-//                                                        each back
-// A store error prints "error <number> <description>" and exits with 2; a value read back
-// that differs from the one stored exits with 3.
+// The store's second process: save|get|delete APP SECTION KEY [HEXVALUE], or hammer ... COUNT
+// (stores KEY-1 ... KEY-COUNT, reading each back; exits 3 on a difference). Values are hex
+// UTF-16 units, so a lone surrogate makes the trip. An error prints "error <number> <text>".
 
 #include "SettingsTool.h"
 

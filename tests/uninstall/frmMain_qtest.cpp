@@ -1,18 +1,14 @@
-// TamoUnZP's window driven for real: boxes answered by FakeMessageBox, the values in the real
-// store of a private XDG_CONFIG_HOME, read back by another process (settings_tool), failures
-// injected into the store or into the delete operation.
-
-#include "uninstall/frmMain.h"
+// TamoUnZP's window over the real store, read back by another process; faults injected.
 
 #include "editor/ZPSettings.h"
 #include "runtime/SettingsStore.h"
 #include "support/FakeMessageBox.h"
 #include "support/SettingsTool.h"
 #include "support/TestEnv.h"
+#include "uninstall/frmMain.h"
 
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QTimer>
 #include <QtTest>
 
 #include <cerrno>
@@ -27,13 +23,7 @@ const QString kAbsent = u"<absent>"_s;
 const QString kProgress = u" 設定/登録情報削除中..."_s;
 const QStringList kBothDeleted{u"Main/ZPFormat"_s, u"Plug in/TamoZP"_s};
 
-// A value as another process reads it ("Main/ZPFormat"); kAbsent when there is none.
-QString stored(const QString& value)
-{
-    const ToolRun run = runSettingsTool({u"get"_s, kApp, value.section(u'/', 0, 0), value.section(u'/', 1),
-                                         QString::fromLatin1(toHexUnits(kAbsent))});
-    return run.exitCode == 0 ? fromHexUnits(run.out) : u"<tool failed: "_s + QString::fromUtf8(run.out);
-}
+QString stored(const QString& value) { return storedValue(kApp, value); }
 
 // Two of the host's values, which no run may touch, and with `plugIn` the plug-in's two.
 void seed(bool plugIn = true)
@@ -84,19 +74,7 @@ private slots:
         env.reset();
     }
 
-    // Each write ends its line; CR LF, a lone CR or LF (LF CR is two) break it; spaces stay.
-    void surfaceLines()
-    {
-        unzp::SurfaceText surface;
-        surface.print(u"\r\n 設定"_s);
-        surface.print(u"a\r\n\r\nb\rc\nd\n\re \r\n"_s);
-        QCOMPARE(surface.lines(), (QStringList{QString(), u" 設定"_s, u"a"_s, QString(), u"b"_s, u"c"_s,
-                                               u"d"_s, QString(), u"e "_s, QString()}));
-    }
-
-    // No deletes nothing and shows no window. Yes deletes the two values, present or not
-    // (an absent one is no error), with OK disabled until done, then writes the completion
-    // line on the second line.
+    // Yes deletes the two values, present or not, with OK disabled until done.
     void answer_data()
     {
         QTest::addColumn<int>("answer");
@@ -135,39 +113,6 @@ private slots:
             return;
         QVERIFY(run.form.windowTitle() == u"TamoUnZP"_s && run.form.cmdMain()->isDefault());
         QCOMPARE(run.form.surface().lines(), (QStringList{QString(), u" 設定/登録情報削除完了"_s}));
-        // Drawn: nothing on the first line, the completion on the second, after its space.
-        const QImage image = run.form.grab().toImage();
-        const QFontMetrics metrics(run.form.font());
-        const int line = metrics.lineSpacing();
-        QVERIFY(2 * line < run.form.cmdMain()->y());
-        int inked[2] = {}, left = image.width();
-        for (int y = 0; y < 2 * line; ++y)
-            for (int x = 0; x < image.width(); ++x)
-                if (image.pixelColor(x, y) != run.form.palette().color(QPalette::Window)) {
-                    ++inked[y / line];
-                    left = std::min(left, x);
-                }
-        QVERIFY(inked[0] == 0 && inked[1] > 50);
-        QVERIFY2(left > 0 && left < metrics.horizontalAdvance(u' ') + 4, qPrintable(QString::number(left)));
-    }
-
-    // As in the program: the event loop runs until the window is gone, by Enter (which clicks
-    // OK) or by closing it.
-    void enterOrClosingEndsTheProgram()
-    {
-        for (const bool enter : {true, false}) {
-            Run run(vb::vbYes);
-            QVERIFY(run.form.Form_Load());
-            QTimer::singleShot(0, &run.form, [&] {
-                if (enter)
-                    QTest::keyClick(&run.form, Qt::Key_Return);
-                else
-                    run.form.close();
-            });
-            QTimer::singleShot(10000, &run.form, [] { QCoreApplication::exit(99); }); // a hang fails
-            QCOMPARE(QApplication::exec(), 0);
-            QVERIFY(!run.form.isVisible());
-        }
     }
 
     // The Nth fallible store call fails, N = 1, 2 … until none fires: every run ends completed

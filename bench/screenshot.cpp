@@ -7,9 +7,11 @@
 #include "gui/GuiSupport.h"
 #include "runtime/Clock.h"
 #include "runtime/SettingsStore.h"
-#include "support/TestEnv.h"
 
+#include <QDir>
+#include <QFile>
 #include <QLineEdit>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <cstdio>
@@ -20,7 +22,14 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: %s OUT.png\n", argv[0]);
         return 2;
     }
-    TestEnv env;
+    // Empty settings and runtime folders of its own.
+    const QTemporaryDir home;
+    for (const char* name : {"XDG_CONFIG_HOME", "XDG_RUNTIME_DIR"}) {
+        const QString path = home.filePath(QString::fromLatin1(name));
+        QDir().mkpath(path);
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        qputenv(name, QFile::encodeName(path));
+    }
     gui::Application app(argc, argv);
     QApplication::setCursorFlashTime(0); // a caret that does not blink draws the same each time
     vb::setProgramTitle(QStringLiteral("TamoZP"));
