@@ -303,6 +303,40 @@ TEST(SettingsStoreFailures, LockHeldBeyondOrWithinTheWait)
     EXPECT_EQ(get(u"Main"_s, u"ZPFormat"_s), u"newer"_s);
 }
 
+// Root ignores permission bits, so the store runs as uid 65534 in a root-owned tree.
+TEST(SettingsStoreFailures, PermissionDeniedRaises70)
+{
+    TestEnv env;
+    // A build tree under a private folder keeps uid 65534 from even starting the tool.
+    if (QProcess::execute(u"setpriv"_s, {u"--reuid=65534"_s, u"--regid=65534"_s, u"--clear-groups"_s, u"test"_s,
+                                         u"-x"_s, settingsToolCommand({}).first()}) != 0)
+        GTEST_SKIP() << "uid 65534 cannot run the settings tool from this build tree";
+    const QString path = vb::settingsFilePath(kApp);
+    const QString folder = QFileInfo(path).path();
+    setMode(env.root(), 0755);
+    setMode(env.configHome(), 0755);
+    const QByteArray content = "[Main]\nZPFormat=%h%\n";
+    const auto result = [](const QStringList& args) {
+        const ToolRun run = runSettingsTool(args, true);
+        return run.out.startsWith("error ") ? run.out.left(run.out.indexOf(' ', 6)) : run.out;
+    };
+    // The folder's mode; the tool's answer to get, save and delete.
+    const struct { const char* name; mode_t folderMode; QByteArray getOut, saveOut, deleteOut; } rows[] = {
+        {"private folder of another user", 0700, "error 70", "error 70", "error 70"},
+        {"readable folder, no lock file: read without it", 0755, toHexUnits(u"%h%"_s), "error 70", "error 70"},
+    };
+    for (const auto& r : rows) {
+        QDir(folder).removeRecursively();
+        writeBytes(path, content);
+        setMode(path, 0644);
+        setMode(folder, r.folderMode);
+        EXPECT_EQ(result({u"get"_s, kApp, u"Main"_s, u"ZPFormat"_s}), r.getOut) << r.name;
+        EXPECT_EQ(result({u"save"_s, kApp, u"Main"_s, u"ZPFormat"_s, u"0078"_s}), r.saveOut) << r.name;
+        EXPECT_EQ(result({u"delete"_s, kApp, u"Main"_s, u"ZPFormat"_s}), r.deleteOut) << r.name;
+        EXPECT_EQ(readBytes(path), content) << r.name;
+    }
+}
+
 TEST(SettingsStoreConcurrency, TwoProcessesWritingDifferentKeys)
 {
     TestEnv env;

@@ -7,9 +7,12 @@ QStringList settingsToolCommand(const QStringList& arguments)
     return QStringList{QStringLiteral(TAMO_SETTINGS_TOOL)} + arguments;
 }
 
-ToolRun runSettingsTool(const QStringList& arguments)
+ToolRun runSettingsTool(const QStringList& arguments, bool asNobody)
 {
     QStringList command = settingsToolCommand(arguments);
+    if (asNobody)
+        command = QStringList{QStringLiteral("setpriv"), QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                              QStringLiteral("--clear-groups")} + command;
     QProcess process;
     process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process.start(command.takeFirst(), command);

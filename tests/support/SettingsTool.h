@@ -29,7 +29,8 @@ struct ToolRun {
 
 // The program and arguments that run the tool.
 QStringList settingsToolCommand(const QStringList& arguments);
-// Runs the tool in the current environment and waits for it (at most a minute).
-ToolRun runSettingsTool(const QStringList& arguments);
+// Runs the tool in the current environment and waits for it (at most a minute); `asNobody`
+// runs it as uid 65534 through setpriv, since root ignores permission bits.
+ToolRun runSettingsTool(const QStringList& arguments, bool asNobody = false);
 // A value ("Section/Key") of `app` as the tool reads it; "<absent>" when there is none.
 QString storedValue(const QString& app, const QString& value);
