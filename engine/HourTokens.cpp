@@ -10,26 +10,26 @@
 #include "runtime/Guard.h"
 #include "runtime/Integer.h"
 #include "runtime/NumberFormat.h"
-#include "runtime/Text.h"
 
 namespace zp {
 
 namespace {
 
-QString formatDate(const vb::DateValue& dtValue, QStringView code)
+// Positions are read as views: a token is never copied to look at a few of its characters.
+QStringView rest(const QString& sToken, qsizetype from)
 {
-    return vb::Format(dtValue, code, vb::vbSunday, vb::vbFirstJan1);
-}
-
-// The hour as the date format prints it with "h", read back as a number: [0, 23].
-qint32 hourOf(const vb::DateValue& dtValue)
-{
-    return vb::CLng(formatDate(dtValue, u"h")).value();
+    return QStringView(sToken).mid(from - 1); // empty past the end
 }
 
 bool asksForTwoDigits(const QString& sToken)
 {
-    return vb::Mid(sToken, 4, 2) == u"hh";
+    return QStringView(sToken).mid(3, 2) == u"hh";
+}
+
+// The rest of the token, an ordinary date format of the same instant, after the hour.
+void appendRest(QString& hourText, const vb::DateValue& dtValue, QStringView rest)
+{
+    vb::formatDateInto(hourText, dtValue, rest, vb::vbSunday, vb::vbFirstJan1);
 }
 
 } // namespace
@@ -39,19 +39,20 @@ QString APTime(const vb::DateValue& dtValue, const QString& sToken)
     vb::Guard guard(QStringLiteral("APTime"), engineReport);
     qint32 hour = 0; // [0, 23]; hour - 12 and hour + 24 cannot overflow
     QString hourText;
-    QString rest;
+    QStringView restCode;
 
-    guard([&] { hour = hourOf(dtValue); });
+    // The hour the date format prints with "h", without printing and reading it back.
+    guard([&] { hour = dtValue.hour(); });
     // Noon and midnight both read 0: the dial never shows 12.
     if (guard.test([&] { return asksForTwoDigits(sToken); })) {
         guard([&] { hourText = vb::FormatNumber(hour < 12 ? hour : hour - 12, u"00"); });
-        guard([&] { rest = vb::Mid(sToken, 6); });
+        guard([&] { restCode = rest(sToken, 6); });
     } else {
-        guard([&] { hourText = vb::CStr(hour < 12 ? hour : hour - 12); });
-        guard([&] { rest = vb::Mid(sToken, 5); });
+        guard([&] { vb::appendDecimal(hourText, hour < 12 ? hour : hour - 12); });
+        guard([&] { restCode = rest(sToken, 5); });
     }
-    if (guard.test([&] { return !rest.isEmpty(); }))
-        guard([&] { hourText += formatDate(dtValue, rest); });
+    if (guard.test([&] { return !restCode.isEmpty(); }))
+        guard([&] { appendRest(hourText, dtValue, restCode); });
     return hourText;
 }
 
@@ -61,27 +62,25 @@ QString KTime(const vb::DateValue& dtValue, const QString& sToken)
     qint32 hour = 0; // [0, 23]
     qint32 boundary = 0; // [0, 9] when the token has a digit there
     QString hourText;
-    QString rest;
+    QStringView restCode;
 
-    guard([&] { hour = hourOf(dtValue); });
+    guard([&] { hour = dtValue.hour(); });
     // A missing or non-numeric third character raises 13 here; the boundary stays 0, which
     // never shifts, so the token then reads as the 24-hour clock.
-    guard([&] { boundary = vb::CLng(vb::Mid(sToken, 3, 1)).value(); });
+    guard([&] { boundary = vb::CLng(QStringView(sToken).mid(2, 1)).value(); });
     if (guard.test([&] { return asksForTwoDigits(sToken); })) {
+        // Two digits either way: "00" of the shifted hour, or the date format's "hh".
         if (guard.test([&] { return hour < boundary; }))
             guard([&] { hourText = vb::FormatNumber(hour + 24, u"00"); });
         else
-            guard([&] { hourText = formatDate(dtValue, u"hh"); });
-        guard([&] { rest = vb::Mid(sToken, 6); });
+            guard([&] { hourText = vb::FormatNumber(hour, u"00"); });
+        guard([&] { restCode = rest(sToken, 6); });
     } else {
-        if (guard.test([&] { return hour < boundary; }))
-            guard([&] { hourText = vb::CStr(hour + 24); });
-        else
-            guard([&] { hourText = formatDate(dtValue, u"h"); });
-        guard([&] { rest = vb::Mid(sToken, 5); });
+        guard([&] { vb::appendDecimal(hourText, hour < boundary ? hour + 24 : hour); });
+        guard([&] { restCode = rest(sToken, 5); });
     }
-    if (guard.test([&] { return !rest.isEmpty(); }))
-        guard([&] { hourText += formatDate(dtValue, rest); });
+    if (guard.test([&] { return !restCode.isEmpty(); }))
+        guard([&] { appendRest(hourText, dtValue, restCode); });
     return hourText;
 }
 
