@@ -6,6 +6,8 @@
 #include <QMouseEvent>
 #include <QPalette>
 
+#include <limits>
+
 namespace zp {
 
 bool Frame::event(QEvent* event)
@@ -16,6 +18,14 @@ bool Frame::event(QEvent* event)
         return true;
     }
     return QGroupBox::event(event);
+}
+
+FormatBox::FormatBox(const QString& text, QWidget* parent) : QLineEdit(parent)
+{
+    // A line edit silently cuts its text to 32767 characters, and OK would then store the cut
+    // format: the box takes the stored format whole, however long.
+    setMaxLength(std::numeric_limits<int>::max());
+    setText(text);
 }
 
 void FormatBox::focusOutEvent(QFocusEvent* event)

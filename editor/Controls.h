@@ -33,7 +33,7 @@ private:
 class FormatBox final : public QLineEdit {
     Q_OBJECT
 public:
-    using QLineEdit::QLineEdit;
+    FormatBox(const QString& text, QWidget* parent = nullptr);
 
 protected:
     void focusOutEvent(QFocusEvent* event) override;

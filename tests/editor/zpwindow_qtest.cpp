@@ -151,6 +151,7 @@ private slots:
         QTest::newRow("nothing stored") << QString();
         QTest::newRow("spaces kept") << u"  %yyyy%/%m%/%d% %h:nn%  "_s;
         QTest::newRow("malformed, as it is") << u"%h:nn"_s;
+        QTest::newRow("longer than a line edit's default cap") << QString(40000, u'x');
     }
     void loadState()
     {
