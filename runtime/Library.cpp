@@ -11,9 +11,13 @@
 #include <link.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 
 // Set by the build for this file only: the build tree's program folder.
+#ifndef TAMO_MULTIARCH
+#define TAMO_MULTIARCH ""
+#endif
 #ifndef TAMO_BUILD_BIN_DIR
 #define TAMO_BUILD_BIN_DIR ""
 #endif
@@ -68,7 +72,8 @@ QString programLibraryDir()
     return dir;
 }
 
-QStringList librarySearchList(const QString& library, const QString& programLibraryDir)
+QStringList librarySearchList(const QString& library, const QString& programLibraryDir,
+                              const QByteArray& ldLibraryPath)
 {
     if (library.isEmpty())
         return {};
@@ -81,8 +86,23 @@ QStringList librarySearchList(const QString& library, const QString& programLibr
     if (!programLibraryDir.isEmpty())
         names.append(programLibraryDir + u'/' + library);
     // Without a slash the loader searches only LD_LIBRARY_PATH, the run paths, its cache and
-    // the default folders.
-    names.append(library);
+    // the default folders, unless LD_LIBRARY_PATH names the current folder.
+    const QList<QByteArray> entries = ldLibraryPath.split(':');
+    const bool namesCurrentFolder = !ldLibraryPath.isNull()
+        && std::any_of(entries.begin(), entries.end(), [](const QByteArray& e) { return !e.startsWith('/'); });
+    if (!namesCurrentFolder) {
+        names.append(library);
+        return names;
+    }
+    QStringList folders;
+    for (const QByteArray& e : entries) {
+        if (e.startsWith('/'))
+            folders.append(QFile::decodeName(e));
+    }
+    folders << QStringLiteral("/usr/local/lib") << QStringLiteral("/usr/lib/" TAMO_MULTIARCH)
+            << QStringLiteral("/usr/lib") << QStringLiteral("/lib/" TAMO_MULTIARCH) << QStringLiteral("/lib");
+    for (const QString& folder : folders)
+        names.append(QDir::cleanPath(folder + u'/' + library));
     return names;
 }
 

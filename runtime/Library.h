@@ -73,7 +73,10 @@ QString programLibraryDirFor(const QString& programPath, const QString& buildBin
 // The names handed to the loader for `library`, in the order tried: the file in
 // `programLibraryDir` (when known), then the bare name, which the loader looks for in the
 // system's library path only. An absolute path is tried as it is; a relative path with a
-// folder, or an empty name, gives nothing to try.
-QStringList librarySearchList(const QString& library, const QString& programLibraryDir);
+// folder, or an empty name, gives nothing to try. The loader reads an empty or relative entry
+// of LD_LIBRARY_PATH (`ldLibraryPath`) as the current folder, so with such an entry the bare
+// name is replaced by the absolute entries and the default folders, each as a full path.
+QStringList librarySearchList(const QString& library, const QString& programLibraryDir,
+                              const QByteArray& ldLibraryPath = qgetenv("LD_LIBRARY_PATH"));
 
 } // namespace vb

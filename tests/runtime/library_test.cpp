@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -37,7 +39,15 @@ bool isLoaded(const QString& path)
 
 TEST(LibrarySearch, NeverTheCurrentDirectory)
 {
-    EXPECT_EQ(librarySearchList(u"librsrc32.so"_s, u"/usr/lib/tamo"_s), QStringList({u"/usr/lib/tamo/librsrc32.so"_s, u"librsrc32.so"_s}));
+    EXPECT_EQ(librarySearchList(u"librsrc32.so"_s, u"/usr/lib/tamo"_s, QByteArray()), QStringList({u"/usr/lib/tamo/librsrc32.so"_s, u"librsrc32.so"_s}));
+    EXPECT_EQ(librarySearchList(u"librsrc32.so"_s, {}, "/opt/a:/opt/b"), QStringList({u"librsrc32.so"_s}));
+    // An empty or relative entry makes the loader search the current folder: full paths only.
+    for (const QByteArray& path : {QByteArray("/opt/a:"), QByteArray(":/opt/a"), QByteArray("/opt/a::/x"), QByteArray("lib:/opt/a"), QByteArray("")}) {
+        const QStringList names = librarySearchList(u"librsrc32.so"_s, {}, path);
+        EXPECT_TRUE(std::all_of(names.begin(), names.end(), [](const QString& n) { return n.startsWith(u'/'); })) << path.constData();
+        EXPECT_TRUE(names.contains(u"/usr/lib/librsrc32.so"_s)) << path.constData();
+        EXPECT_EQ(names.contains(u"/opt/a/librsrc32.so"_s), path.contains("/opt/a")) << path.constData();
+    }
     for (const QString& relative : {u"./librsrc32.so"_s, u"lib/librsrc32.so"_s, u"../librsrc32.so"_s})
         EXPECT_EQ(librarySearchList(relative, u"/usr/lib/tamo"_s), QStringList()) << relative.toStdString();
     LibraryFunction cosine(QStringLiteral("libm.so.6"), "cos");
