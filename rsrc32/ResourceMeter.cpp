@@ -209,12 +209,12 @@ int freeTaskPercent(const Sources& sources)
     return free;
 }
 
-int freePercent(std::int32_t kind, const Sources& sources)
+int freePercent(std::int32_t kind, const Sources& sources, int (*taskPercent)(const Sources&))
 {
     switch (kind) {
-    case SystemKind: return std::min(freeMemoryPercent(sources), freeTaskPercent(sources));
+    case SystemKind: return std::min(freeMemoryPercent(sources), taskPercent(sources));
     case MemoryKind: return freeMemoryPercent(sources);
-    case TaskKind: return freeTaskPercent(sources);
+    case TaskKind: return taskPercent(sources);
     default: return -1;
     }
 }

@@ -34,6 +34,8 @@ int percentOf(std::uint64_t part, std::uint64_t whole);
 int freeMemoryPercent(const Sources& sources); // [0, 100]
 int freeTaskPercent(const Sources& sources);   // [0, 100]
 // [0, 100] for kinds 0 to 2; -1 for any other kind.
-int freePercent(std::int32_t kind, const Sources& sources);
+// `taskPercent` gives the task figure (the library passes one that counts once a second).
+int freePercent(std::int32_t kind, const Sources& sources,
+                int (*taskPercent)(const Sources&) = freeTaskPercent);
 
 } // namespace rsrc32

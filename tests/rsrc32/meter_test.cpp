@@ -128,7 +128,7 @@ TEST(Rsrc32Library, ExportsOnlyThePlainName)
     const auto meter = reinterpret_cast<std::int32_t (*)(std::int32_t)>(::dlsym(library, "MyGetFreeSystemResources32"));
     ASSERT_NE(meter, nullptr);
     EXPECT_EQ(::dlsym(library, "_MyGetFreeSystemResources32@4"), nullptr);
-    EXPECT_EQ(::dlsym(library, "_ZN6rsrc3211freePercentEiRKNS_7SourcesE"), nullptr) << "the meter's own functions stay hidden";
+    EXPECT_EQ(::dlsym(library, "_ZN6rsrc3215freeTaskPercentERKNS_7SourcesE"), nullptr) << "the meter's own functions stay hidden";
     EXPECT_GT(meter(1), 0) << "a running system has some memory available";
     EXPECT_EQ(meter(3), -1);
     ::dlclose(library);
