@@ -395,15 +395,11 @@ public:
             return;
         case Field::Time: expand(u"h:nn:ss"); return;
         case Field::General:
-            // The zero date stands for a time of day alone; a date at midnight for the date alone.
-            if (v.year() == 1899 && v.month() == 12 && v.day() == 30) {
+            // Every value here is a real date, so the date always shows; at midnight alone.
+            expand(u"ddddd");
+            if (!v.isMidnight()) {
+                out_.put(u' ');
                 expand(u"ttttt");
-            } else {
-                expand(u"ddddd");
-                if (!v.isMidnight()) {
-                    out_.put(u' ');
-                    expand(u"ttttt");
-                }
             }
             return;
         case Field::AmPm: // the letters as written: Am/pM gives Am or pM
