@@ -145,10 +145,7 @@ private:
             errorLine(QStringLiteral("cannot clear RestartMsgRecv: ") + e.description);
             return vb::OnError::Exit;
         });
-        QString stored;
-        guard([&] { stored = vb::GetSetting(app(), plugIn(), restartKey(), QStringLiteral("0")); });
-        if (!guard.exited() && stored == QString::number(handle_))
-            guard([&] { vb::SaveSetting(app(), plugIn(), restartKey(), QStringLiteral("0")); });
+        guard([&] { vb::SaveSettingIf(app(), plugIn(), restartKey(), QString::number(handle_), QStringLiteral("0")); });
     }
 
     bool openWatches()

@@ -643,17 +643,11 @@ QString settingsFilePath(const QString& app)
     return configHome() + QStringLiteral("/vb-program-settings/") + name + QStringLiteral(".ini");
 }
 
-void SaveSetting(const QString& app, const QString& section, const QString& key,
-                 const QString& value)
-{
-    checkNames(app, section, key);
-    const QString path = settingsFilePath(app);
-    makeFolders(folderOf(path), path);
-    StoreLock lock;
-    if (!lock.acquire(path, Access::Write))
-        raiseErrno(ENOENT, path); // the folder vanished between its creation and the lock
-    IniFile file = load(path);
+namespace {
 
+// Sets one value in a parsed file: the key's line replaced, or a new line (and section) added.
+void putEntry(IniFile& file, const QString& section, const QString& key, const QString& value)
+{
     Line entry;
     entry.kind = Line::Entry;
     entry.name = key;
@@ -684,7 +678,40 @@ void SaveSetting(const QString& app, const QString& section, const QString& key,
             file.finalNewline = true;
         file.lines.insert(insertAt, entry);
     }
+}
+
+} // namespace
+
+void SaveSetting(const QString& app, const QString& section, const QString& key,
+                 const QString& value)
+{
+    checkNames(app, section, key);
+    const QString path = settingsFilePath(app);
+    makeFolders(folderOf(path), path);
+    StoreLock lock;
+    if (!lock.acquire(path, Access::Write))
+        raiseErrno(ENOENT, path); // the folder vanished between its creation and the lock
+    IniFile file = load(path);
+    putEntry(file, section, key, value);
     writeFile(path, file.serialize());
+}
+
+bool SaveSettingIf(const QString& app, const QString& section, const QString& key,
+                   const QString& expected, const QString& value)
+{
+    checkNames(app, section, key);
+    const QString path = settingsFilePath(app);
+    StoreLock lock;
+    if (!lock.acquire(path, Access::Write))
+        return false; // no folder: nothing stored, so nothing to replace
+    IniFile file = load(path);
+    const qsizetype header = file.findSection(section);
+    const qsizetype at = header < 0 ? -1 : file.findKey(header, key);
+    if (at < 0 || file.lines[at].value != expected)
+        return false;
+    putEntry(file, section, key, value);
+    writeFile(path, file.serialize());
+    return true;
 }
 
 QString GetSetting(const QString& app, const QString& section, const QString& key,

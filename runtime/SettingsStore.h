@@ -62,6 +62,11 @@ QString settingsFilePath(const QString& app);
 void SaveSetting(const QString& app, const QString& section, const QString& key,
                  const QString& value);
 
+// Stores `value` only while the stored value is `expected` (the compare and the write under
+// one lock, so no other program's write can fall between them). True when it stored.
+bool SaveSettingIf(const QString& app, const QString& section, const QString& key,
+                   const QString& expected, const QString& value);
+
 // The stored value, or `defaultValue` when the file, section or key is absent. A file that
 // does not parse raises 75 even when the key is absent.
 QString GetSetting(const QString& app, const QString& section, const QString& key,

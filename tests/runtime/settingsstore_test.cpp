@@ -134,6 +134,19 @@ TEST(SettingsStoreValues, ReadingCreatesNothingWritingCreatesPrivately)
     EXPECT_EQ(modeOf(path), 0600u) << "a rewrite makes the file private again";
 }
 
+TEST(SettingsStoreValues, SaveIfReplacesOnlyTheExpectedValue)
+{
+    TestEnv env;
+    EXPECT_FALSE(vb::SaveSettingIf(kApp, u"Plug in"_s, u"RestartMsgRecv"_s, u"42"_s, u"0"_s)) << "no folder yet";
+    save(u"Plug in"_s, u"RestartMsgRecv"_s, u"43"_s);
+    EXPECT_FALSE(vb::SaveSettingIf(kApp, u"Plug in"_s, u"RestartMsgRecv"_s, u"42"_s, u"0"_s));
+    EXPECT_FALSE(vb::SaveSettingIf(kApp, u"Plug in"_s, u"Other"_s, u"42"_s, u"0"_s)) << "an absent key stays absent";
+    EXPECT_EQ(get(u"Plug in"_s, u"RestartMsgRecv"_s), u"43"_s);
+    EXPECT_EQ(get(u"Plug in"_s, u"Other"_s, u"<absent>"_s), u"<absent>"_s);
+    EXPECT_TRUE(vb::SaveSettingIf(kApp, u"Plug in"_s, u"RestartMsgRecv"_s, u"43"_s, u"0"_s));
+    EXPECT_EQ(get(u"Plug in"_s, u"RestartMsgRecv"_s), u"0"_s);
+}
+
 TEST(SettingsStoreKeeping, OnlyTheChangedLineMoves)
 {
     TestEnv env;
