@@ -1,10 +1,6 @@
 # The settings window's tests. Included from tests/editor/CMakeLists.txt.
 if(TARGET zpwindow)
-  foreach(t zpwindow_qtest tamozp_process_qtest)
-    tamo_add_qtest(${CMAKE_CURRENT_SOURCE_DIR}/${t}.cpp)
-    target_link_libraries(${t} PRIVATE zpwindow)
-    target_include_directories(${t} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
-  endforeach()
+  tamo_add_folder_tests(qtest zpwindow)
   target_compile_definitions(tamozp_process_qtest PRIVATE TAMOZP_PATH="$<TARGET_FILE:TamoZP>")
   add_dependencies(tamozp_process_qtest TamoZP)
 endif()
