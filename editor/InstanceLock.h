@@ -5,6 +5,8 @@
 // leaves a stale lock behind, and two instances started together cannot both win.
 // Depends on Qt Core and POSIX only.
 
+#include "runtime/FileDescriptor.h"
+
 #include <QString>
 
 namespace zp {
@@ -12,7 +14,6 @@ namespace zp {
 class InstanceLock {
 public:
     explicit InstanceLock(QString path);
-    ~InstanceLock();
     InstanceLock(const InstanceLock&) = delete;
     InstanceLock& operator=(const InstanceLock&) = delete;
 
@@ -22,11 +23,11 @@ public:
     bool anotherInstanceRunning();
 
     QString path() const { return path_; }
-    bool held() const { return fd_ >= 0; }
+    bool held() const { return fd_.valid(); }
 
 private:
     QString path_;
-    int fd_ = -1;
+    vb::FileDescriptor fd_;
 };
 
 } // namespace zp

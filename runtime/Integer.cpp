@@ -1,5 +1,7 @@
 #include "runtime/Integer.h"
 
+#include "runtime/Text.h"
+
 #include "runtime/Error.h"
 
 #include <cmath>
@@ -42,11 +44,8 @@ std::optional<qint64> parseNumber(QStringView text, int bits)
             return std::nullopt;
         quint64 v = 0;
         for (qsizetype k = i + 2; k < n; ++k) {
-            const int d = QChar(text[k]).isDigit() ? text[k].unicode() - u'0'
-                        : (radix == 16 && QChar(text[k]).toUpper() >= u'A' && QChar(text[k]).toUpper() <= u'F')
-                              ? QChar(text[k]).toUpper().unicode() - u'A' + 10
-                              : 99;
-            if (d >= radix || text[k].unicode() > 0x7F)
+            const int d = hexDigitValue(text[k].unicode());
+            if (d < 0 || d >= radix)
                 return std::nullopt;
             v = v * radix + d;
             if (v >= (quint64(1) << 40))

@@ -1,6 +1,7 @@
 #include "runtime/SettingsStore.h"
 
 #include "runtime/Error.h"
+#include "runtime/Text.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -184,18 +185,6 @@ QString escapeValue(const QString& value)
     return out;
 }
 
-int hexDigit(QChar c)
-{
-    const char16_t u = c.unicode();
-    if (u >= u'0' && u <= u'9')
-        return u - u'0';
-    if (u >= u'a' && u <= u'f')
-        return u - u'a' + 10;
-    if (u >= u'A' && u <= u'F')
-        return u - u'A' + 10;
-    return -1;
-}
-
 std::optional<QString> unescapeValue(QStringView text)
 {
     QString out;
@@ -219,7 +208,7 @@ std::optional<QString> unescapeValue(QStringView text)
                 return std::nullopt;
             int unit = 0;
             for (int k = 1; k <= 4; ++k) {
-                const int d = hexDigit(text.at(i + k));
+                const int d = hexDigitValue(text.at(i + k).unicode());
                 if (d < 0)
                     return std::nullopt;
                 unit = unit * 16 + d;

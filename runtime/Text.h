@@ -26,4 +26,13 @@ QString Trim(const QString& text);
 // The UTF-16 unit with this code, 0 to 65535; anything else raises 5.
 QString ChrW(qint32 code);
 
+// The value of an ASCII hexadecimal digit (either case), or -1 for any other character.
+constexpr int hexDigitValue(char16_t c)
+{
+    return c >= u'0' && c <= u'9' ? c - u'0'
+         : c >= u'a' && c <= u'f' ? c - u'a' + 10
+         : c >= u'A' && c <= u'F' ? c - u'A' + 10
+                                  : -1;
+}
+
 } // namespace vb
