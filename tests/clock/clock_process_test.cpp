@@ -5,6 +5,7 @@
 
 #include "editor/ZPSettings.h"
 #include "engine/Reports.h"
+#include "runtime/DatagramSocket.h"
 #include "runtime/RuntimeFolder.h"
 #include "runtime/SettingsStore.h"
 #include "runtime/WindowMessage.h"
@@ -20,9 +21,6 @@
 
 #include <algorithm>
 #include <csignal>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -157,16 +155,8 @@ struct Text final : zp::FormatSource {
 
 bool plantFile(const QString& path) { return QFile(path).open(QIODevice::WriteOnly); }
 
-// A socket file left behind, as by a host that was killed.
-bool plantSocket(const QString& path)
-{
-    const int fd = ::socket(AF_UNIX, SOCK_DGRAM, 0);
-    sockaddr_un address{AF_UNIX, {}};
-    qstrncpy(address.sun_path, QFile::encodeName(path).constData(), sizeof address.sun_path);
-    const bool bound = ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
-    ::close(fd);
-    return bound;
-}
+// A socket file left behind, as by a host that was killed: bound, then closed.
+bool plantSocket(const QString& path) { return vb::bindDatagramSocket(path).failure == vb::BoundSocket::None; }
 
 } // namespace
 

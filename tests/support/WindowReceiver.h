@@ -1,6 +1,8 @@
 #pragma once
 // A stand-in for a host window: binds D/window-<handle> and reads what is posted to it.
 
+#include "runtime/FileDescriptor.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -14,12 +16,12 @@ public:
     WindowReceiver(const WindowReceiver&) = delete;
     WindowReceiver& operator=(const WindowReceiver&) = delete;
 
-    bool bound() const { return fd_ >= 0; }
+    bool bound() const { return fd_.valid(); }
     QString path() const { return path_; }
     // The next datagram, or nullopt when none arrives within `timeoutMs`.
     std::optional<QByteArray> receive(int timeoutMs);
 
 private:
-    int fd_ = -1;
+    vb::FileDescriptor fd_;
     QString path_;
 };
