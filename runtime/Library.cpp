@@ -149,12 +149,6 @@ QString LibraryFunction::loadedFrom() const
     return loadedFrom_;
 }
 
-QString LibraryFunction::library() const
-{
-    std::lock_guard lock(mutex_);
-    return library_;
-}
-
 void LibraryFunction::reset(QString library)
 {
     std::lock_guard lock(mutex_);

@@ -45,7 +45,6 @@ public:
     int bindAttempts() const;
     // The file the binding loaded, as the loader resolved it; empty while unbound.
     QString loadedFrom() const;
-    QString library() const;
 
     // Forgets the binding, unloading the library, and names the library to bind next. For
     // tests: the program's own functions are bound once and never reset.
