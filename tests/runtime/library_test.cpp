@@ -40,9 +40,11 @@ bool isLoaded(const QString& path)
 TEST(LibrarySearch, NeverTheCurrentDirectory)
 {
     EXPECT_EQ(librarySearchList(u"librsrc32.so"_s, u"/usr/lib/tamo"_s, QByteArray()), QStringList({u"/usr/lib/tamo/librsrc32.so"_s, u"librsrc32.so"_s}));
-    EXPECT_EQ(librarySearchList(u"librsrc32.so"_s, {}, "/opt/a:/opt/b"), QStringList({u"librsrc32.so"_s}));
-    // An empty or relative entry makes the loader search the current folder: full paths only.
-    for (const QByteArray& path : {QByteArray("/opt/a:"), QByteArray(":/opt/a"), QByteArray("/opt/a::/x"), QByteArray("lib:/opt/a"), QByteArray("")}) {
+    for (const char* path : {"/opt/a:/opt/b", "/opt/a;/opt/b"})
+        EXPECT_EQ(librarySearchList(u"librsrc32.so"_s, {}, path), QStringList({u"librsrc32.so"_s})) << path;
+    // An empty or relative entry, ended by ':' or ';', makes the loader search the current
+    // folder: full paths only.
+    for (const QByteArray path : {"/opt/a:", ":/opt/a", "/opt/a::/x", "lib:/opt/a", "", "/usr/lib;.", "/opt/a;", ";/opt/a", "/opt/a;lib:/x"}) {
         const QStringList names = librarySearchList(u"librsrc32.so"_s, {}, path);
         EXPECT_TRUE(std::all_of(names.begin(), names.end(), [](const QString& n) { return n.startsWith(u'/'); })) << path.constData();
         EXPECT_TRUE(names.contains(u"/usr/lib/librsrc32.so"_s)) << path.constData();
