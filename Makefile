@@ -2,6 +2,8 @@
 # make screenshot.
 
 BUILD   ?= build
+# make install configures and builds here, for PREFIX, and leaves BUILD as it is.
+INSTALL_BUILD ?= build-install
 PREFIX  ?= /usr/local
 DESTDIR ?=
 JOBS    ?= $(shell nproc)
@@ -65,8 +67,11 @@ fuzz: deps fuzz-build
 fuzz-smoke: fuzz-build
 	$(FUZZ_RUN) -max_total_time=$(FUZZ_SMOKE_SECONDS)
 
+# A benchmark that fails stops the run and fails it.
 bench: build
-	@for b in $(BUILD)/bin/bench_*; do [ -x "$$b" ] && { echo "== $$b"; "$$b"; } ; done; true
+	@for b in $(BUILD)/bin/bench_*; do \
+	  [ -x "$$b" ] || continue; echo "== $$b"; "$$b" || exit 1; \
+	done
 
 # Without a display there is nothing to build for: one line says so.
 run:
@@ -78,11 +83,13 @@ run:
 
 # DESTDIR stages the files for packaging; PREFIX is where they will live.
 # The build is configured for PREFIX first: the library folder (lib/<multiarch>/tamo under /usr)
-# and the programs' path to it are fixed when CMake configures, not when it installs.
+# and the programs' path to it are fixed when CMake configures, not when it installs. It is a
+# build of its own, without tests and benchmarks, so the development build keeps its prefix.
 install:
-	cmake -S . -B $(BUILD) -DCMAKE_INSTALL_PREFIX=$(PREFIX) $(CMAKE_FLAGS)
-	cmake --build $(BUILD) -j $(JOBS)
-	DESTDIR="$(DESTDIR)" cmake --install $(BUILD)
+	cmake -S . -B $(INSTALL_BUILD) -DCMAKE_INSTALL_PREFIX=$(PREFIX) \
+	  -DTAMO_BUILD_TESTS=OFF -DTAMO_BUILD_BENCH=OFF $(CMAKE_FLAGS)
+	cmake --build $(INSTALL_BUILD) -j $(JOBS)
+	DESTDIR="$(DESTDIR)" cmake --install $(INSTALL_BUILD)
 
 # The README's picture of the window, drawn offscreen at a fixed instant (bench/screenshot.cpp).
 screenshot: build
@@ -91,4 +98,4 @@ screenshot: build
 	@echo "docs/TamoZP.png"
 
 clean:
-	rm -rf $(BUILD) build-fuzz
+	rm -rf $(BUILD) $(FUZZ_BUILD) $(INSTALL_BUILD)

@@ -49,10 +49,8 @@ std::optional<vb::DateValue> parseInstant(QStringView text)
     const int hour = digits(text, 11, 2);
     const int minute = digits(text, 14, 2);
     const int second = text.size() == 19 ? digits(text, 17, 2) : 0;
-    if (year < 100 || month < 1 || month > 12 || day < 1 || hour < 0 || hour > 23 || minute < 0
-        || minute > 59 || second < 0 || second > 59)
-        return std::nullopt;
-    if (day > vb::daysInMonth(year, month))
+    // A digit that is none reads -1, which no range admits.
+    if (!vb::isValidDateTime(year, month, day, hour, minute, second))
         return std::nullopt;
     return vb::DateValue(year, month, day, hour, minute, second);
 }

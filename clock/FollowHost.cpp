@@ -5,6 +5,8 @@
 #include "engine/ZPModule.h"
 
 #include "runtime/Clock.h"
+#include "runtime/DatagramSocket.h"
+#include "runtime/FileDescriptor.h"
 #include "runtime/Guard.h"
 #include "runtime/RuntimeFolder.h"
 #include "runtime/SettingsStore.h"
@@ -22,9 +24,7 @@
 #include <sys/inotify.h>
 #include <sys/signalfd.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <sys/timerfd.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 namespace clk {
@@ -45,26 +45,6 @@ QString systemError(int error)
 {
     return QString::fromLocal8Bit(std::strerror(error));
 }
-
-class Fd {
-public:
-    Fd() = default;
-    explicit Fd(int fd) : fd_(fd) { }
-    ~Fd() { reset(); }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-    bool valid() const { return fd_ >= 0; }
-    void reset(int fd = -1)
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-        fd_ = fd;
-    }
-
-private:
-    int fd_ = -1;
-};
 
 QString app() { return QString::fromUtf16(zp::kAppName); }
 QString plugIn() { return QString::fromUtf16(zp::kSectionPlugIn); }
@@ -103,28 +83,20 @@ private:
         }
         handle_ = static_cast<qint32>(::getpid());
         socketPath_ = vb::windowSocketPath(folder, handle_);
-        const QByteArray path = QFile::encodeName(socketPath_);
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        if (static_cast<size_t>(path.size()) >= sizeof address.sun_path) {
+        vb::BoundSocket bound = vb::bindDatagramSocket(socketPath_);
+        switch (bound.failure) {
+        case vb::BoundSocket::None: break;
+        case vb::BoundSocket::PathTooLong:
             errorLine(QStringLiteral("the socket path is too long: ") + socketPath_);
             return false;
-        }
-        std::memcpy(address.sun_path, path.constData(), static_cast<size_t>(path.size()));
-        socket_.reset(::socket(AF_UNIX, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
-        if (!socket_.valid()) {
-            errorLine(QStringLiteral("cannot create a socket: ") + systemError(errno));
+        case vb::BoundSocket::CannotCreate:
+            errorLine(QStringLiteral("cannot create a socket: ") + systemError(bound.error));
+            return false;
+        case vb::BoundSocket::CannotBind:
+            errorLine(QStringLiteral("cannot bind %1: %2").arg(socketPath_, systemError(bound.error)));
             return false;
         }
-        struct stat st{};
-        if (::lstat(path.constData(), &st) == 0 && S_ISSOCK(st.st_mode))
-            ::unlink(path.constData());
-        if (::bind(socket_.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-            errorLine(QStringLiteral("cannot bind %1: %2").arg(socketPath_, systemError(errno)));
-            socket_.reset();
-            return false;
-        }
-        bound_ = true;
+        socket_ = std::move(bound.fd);
         return true;
     }
 
@@ -322,10 +294,9 @@ private:
 
     void finish()
     {
-        if (bound_) {
+        if (socket_) {
             socket_.reset();
             ::unlink(QFile::encodeName(socketPath_).constData());
-            bound_ = false;
         }
         withdrawHandle();
     }
@@ -334,11 +305,10 @@ private:
     const ClockOptions& options_;
     qint32 handle_ = 0;
     QString socketPath_;
-    bool bound_ = false;
-    Fd socket_;
-    Fd signals_;
-    Fd timer_;
-    Fd inotify_;
+    vb::FileDescriptor socket_;
+    vb::FileDescriptor signals_;
+    vb::FileDescriptor timer_;
+    vb::FileDescriptor inotify_;
     int watch_ = -1;
     QByteArray settingsFolder_;
     QString settingsName_;

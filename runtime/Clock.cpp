@@ -25,11 +25,6 @@ void setFixedNow(std::optional<DateValue> instant)
     g_fixed = instant;
 }
 
-std::optional<DateValue> fixedNow()
-{
-    return g_fixed;
-}
-
 DateValue localDateValue(qint64 unixSeconds)
 {
     const qint64 minuteStart = unixSeconds - ((unixSeconds % 60) + 60) % 60;
@@ -63,22 +58,6 @@ DateValue Now()
     timespec ts{};
     clock_gettime(CLOCK_REALTIME, &ts);
     return localDateValue(ts.tv_sec);
-}
-
-QString DateText(const DateValue& value)
-{
-    char16_t buf[10];
-    auto two = [](char16_t* p, int v) {
-        p[0] = char16_t(u'0' + v / 10);
-        p[1] = char16_t(u'0' + v % 10);
-    };
-    two(buf, value.month());
-    buf[2] = u'-';
-    two(buf + 3, value.day());
-    buf[5] = u'-';
-    two(buf + 6, value.year() / 100);
-    two(buf + 8, value.year() % 100);
-    return QString(reinterpret_cast<const QChar*>(buf), 10);
 }
 
 } // namespace vb

@@ -1,12 +1,10 @@
 #pragma once
 // The clock: the current local date and time to the second, read with clock_gettime and
-// localtime_r (Qt's local-time conversion costs several times more), and today's date as text.
-// The source can be fixed to an instant, so that tests and the command-line clock can ask what
-// a format shows at a given moment. Depends on Qt Core only.
+// localtime_r (Qt's local-time conversion costs several times more). The source can be fixed
+// to an instant, so that tests and the command-line clock can ask what a format shows at a
+// given moment. Depends on Qt Core only.
 
 #include "runtime/DateValue.h"
-
-#include <QString>
 
 #include <optional>
 
@@ -17,13 +15,9 @@ DateValue Now();
 // Fixes the clock to an instant (nullopt: back to the real clock). Not thread-safe; set it
 // before the clock is read.
 void setFixedNow(std::optional<DateValue> instant);
-std::optional<DateValue> fixedNow();
 
 // The local date and time of a POSIX time (seconds since the epoch); raises 5 outside the
 // years 100 to 9999.
 DateValue localDateValue(qint64 unixSeconds);
-
-// A date as the runtime's today-as-text gives it: mm-dd-yyyy (03-29-2001).
-QString DateText(const DateValue& value);
 
 } // namespace vb

@@ -298,11 +298,6 @@ WeekRule checkedWeekRule(int firstDayOfWeek, int firstWeekOfYear)
             firstWeekOfYear == vbUseSystem ? int(vbFirstJan1) : firstWeekOfYear};
 }
 
-int weekdayOfDays(qint64 days)
-{
-    return int(((days % 7) + 7 + 4) % 7) + 1; // 1970-01-01 was a Thursday; [1, 7]
-}
-
 // The first day of the year's first week under the rule.
 qint64 firstWeekStart(int year, const WeekRule& rule)
 {
@@ -620,8 +615,7 @@ DateValue parseDateText(QStringView text)
             notADate();
     }
 
-    if (year < 100 || year > 9999 || month < 1 || month > 12 || day < 1
-        || day > daysInMonth(year, month) || hour > 23 || minute > 59 || second > 59)
+    if (!isValidDateTime(year, month, day, hour, minute, second))
         notADate();
     return DateValue(year, month, day, hour, minute, second);
 }

@@ -4,6 +4,8 @@
 
 namespace vb {
 
+namespace {
+
 bool isLeapYear(int year)
 {
     return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
@@ -12,7 +14,16 @@ bool isLeapYear(int year)
 int daysInMonth(int year, int month)
 {
     static constexpr int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return month == 2 && isLeapYear(year) ? 29 : days[month - 1];
+    return month == 2 && isLeapYear(year) ? 29 : days[month - 1]; // [28, 31]
+}
+
+} // namespace
+
+bool isValidDateTime(int year, int month, int day, int hour, int minute, int second)
+{
+    return year >= 100 && year <= 9999 && month >= 1 && month <= 12 && day >= 1
+        && day <= daysInMonth(year, month) && hour >= 0 && hour <= 23 && minute >= 0 && minute <= 59
+        && second >= 0 && second <= 59;
 }
 
 qint64 daysFromCivil(int year, int month, int day)
@@ -27,9 +38,7 @@ qint64 daysFromCivil(int year, int month, int day)
 
 DateValue::DateValue(int year, int month, int day, int hour, int minute, int second)
 {
-    if (year < 100 || year > 9999 || month < 1 || month > 12 || day < 1
-        || day > daysInMonth(year, month) || hour < 0 || hour > 23 || minute < 0 || minute > 59
-        || second < 0 || second > 59)
+    if (!isValidDateTime(year, month, day, hour, minute, second))
         raiseError(InvalidArgument);
     year_ = static_cast<qint16>(year);
     month_ = static_cast<qint8>(month);
@@ -44,11 +53,15 @@ qint64 DateValue::daysSinceEpoch() const
     return daysFromCivil(year_, month_, day_);
 }
 
-int DateValue::weekday() const
+int weekdayOfDays(qint64 days)
 {
     // 1970-01-01 was a Thursday (5 counted from Sunday = 1).
-    const qint64 d = daysSinceEpoch();
-    return static_cast<int>(((d % 7) + 7 + 4) % 7) + 1; // [1, 7]
+    return static_cast<int>(((days % 7) + 7 + 4) % 7) + 1; // [1, 7]
+}
+
+int DateValue::weekday() const
+{
+    return weekdayOfDays(daysSinceEpoch());
 }
 
 int DateValue::dayOfYear() const

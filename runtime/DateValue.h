@@ -11,7 +11,7 @@ class DateValue {
 public:
     // Midnight of 1899-12-30, the classic runtime's zero date.
     constexpr DateValue() = default;
-    // Raises 5 unless the parts name a real date and time (year 100 to 9999).
+    // Raises 5 unless isValidDateTime(year, month, day, hour, minute, second).
     DateValue(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
 
     int year() const { return year_; }     // [100, 9999]
@@ -40,9 +40,11 @@ private:
     qint8 second_ = 0;
 };
 
-bool isLeapYear(int year);
-int daysInMonth(int year, int month); // [28, 31]
+// Whether the parts name a real date (year 100 to 9999) and time of day (to 23:59:59).
+bool isValidDateTime(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
 // Days since 1970-01-01 of a proleptic Gregorian date (H. Hinnant's days_from_civil).
 qint64 daysFromCivil(int year, int month, int day);
+// The weekday of a day counted from 1970-01-01: 1 = Sunday ... 7 = Saturday.
+int weekdayOfDays(qint64 days);
 
 } // namespace vb

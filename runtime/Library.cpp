@@ -86,8 +86,9 @@ QStringList librarySearchList(const QString& library, const QString& programLibr
     if (!programLibraryDir.isEmpty())
         names.append(programLibraryDir + u'/' + library);
     // Without a slash the loader searches only LD_LIBRARY_PATH, the run paths, its cache and
-    // the default folders, unless LD_LIBRARY_PATH names the current folder.
-    const QList<QByteArray> entries = ldLibraryPath.split(':');
+    // the default folders, unless LD_LIBRARY_PATH names the current folder. The loader ends an
+    // entry at ';' as well as at ':'.
+    const QList<QByteArray> entries = QByteArray(ldLibraryPath).replace(';', ':').split(':');
     const bool namesCurrentFolder = !ldLibraryPath.isNull()
         && std::any_of(entries.begin(), entries.end(), [](const QByteArray& e) { return !e.startsWith('/'); });
     if (!namesCurrentFolder) {
@@ -147,12 +148,6 @@ QString LibraryFunction::loadedFrom() const
 {
     std::lock_guard lock(mutex_);
     return loadedFrom_;
-}
-
-QString LibraryFunction::library() const
-{
-    std::lock_guard lock(mutex_);
-    return library_;
 }
 
 void LibraryFunction::reset(QString library)

@@ -45,7 +45,6 @@ public:
     int bindAttempts() const;
     // The file the binding loaded, as the loader resolved it; empty while unbound.
     QString loadedFrom() const;
-    QString library() const;
 
     // Forgets the binding, unloading the library, and names the library to bind next. For
     // tests: the program's own functions are bound once and never reset.
@@ -75,7 +74,8 @@ QString programLibraryDirFor(const QString& programPath, const QString& buildBin
 // system's library path only. An absolute path is tried as it is; a relative path with a
 // folder, or an empty name, gives nothing to try. The loader reads an empty or relative entry
 // of LD_LIBRARY_PATH (`ldLibraryPath`) as the current folder, so with such an entry the bare
-// name is replaced by the absolute entries and the default folders, each as a full path.
+// name is replaced by the absolute entries and the default folders, each as a full path
+// (entries end at ':' or ';', as the loader reads them).
 QStringList librarySearchList(const QString& library, const QString& programLibraryDir,
                               const QByteArray& ldLibraryPath = qgetenv("LD_LIBRARY_PATH"));
 

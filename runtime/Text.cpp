@@ -29,13 +29,6 @@ QString Left(const QString& text, qint32 length)
     return text.left(length);
 }
 
-QString Right(const QString& text, qint32 length)
-{
-    if (length < 0)
-        raiseError(InvalidArgument);
-    return text.right(length);
-}
-
 qint32 InStr(qint32 start, const QString& text, const QString& find)
 {
     if (start < 1)
@@ -44,11 +37,6 @@ qint32 InStr(qint32 start, const QString& text, const QString& find)
         return 0;
     const qsizetype at = text.indexOf(find, start - 1, Qt::CaseSensitive);
     return at < 0 ? 0 : static_cast<qint32>(at + 1);
-}
-
-qint32 InStr(const QString& text, const QString& find)
-{
-    return InStr(1, text, find);
 }
 
 qint32 Len(const QString& text)

@@ -13,12 +13,9 @@ QString Mid(const QString& text, qint32 start);
 QString Mid(const QString& text, qint32 start, qint32 length);
 // The first `length` characters; length < 0 raises 5.
 QString Left(const QString& text, qint32 length);
-// The last `length` characters; length < 0 raises 5.
-QString Right(const QString& text, qint32 length);
 // Position (from 1) of the first `find` at or after `start`, case-sensitive; 0 when absent.
 // start < 1 raises 5. An empty `find` gives `start` when start <= Len(text) + 1.
 qint32 InStr(qint32 start, const QString& text, const QString& find);
-qint32 InStr(const QString& text, const QString& find);
 // Length in UTF-16 units.
 qint32 Len(const QString& text);
 // Strips leading and trailing U+0020 only (not tabs, not U+3000).

@@ -1,15 +1,9 @@
 #include "runtime/WindowMessage.h"
 
+#include "runtime/DatagramSocket.h"
 #include "runtime/RuntimeFolder.h"
 
-#include <QFile>
 #include <QtEndian>
-
-#include <cstring>
-
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
 
 namespace vb {
 
@@ -37,21 +31,8 @@ void PostMessage(qint32 handle, qint32 msg, qint32 wParam, qint32 lParam)
     const QString folder = runtimeFolder(FolderCreation::ExistingOnly);
     if (folder.isEmpty())
         return;
-    const QByteArray path = QFile::encodeName(windowSocketPath(folder, handle));
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    if (size_t(path.size()) >= sizeof address.sun_path)
-        return;
-    std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
-
-    const int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return;
-    const QByteArray datagram = encodeWindowMessage({msg, wParam, lParam});
     // The result is not examined: a missing host or a full queue is the host's affair.
-    (void)::sendto(fd, datagram.constData(), size_t(datagram.size()), MSG_DONTWAIT | MSG_NOSIGNAL,
-                   reinterpret_cast<const sockaddr*>(&address), sizeof address);
-    ::close(fd);
+    (void)sendDatagram(windowSocketPath(folder, handle), encodeWindowMessage({msg, wParam, lParam}));
 }
 
 } // namespace vb

@@ -1,9 +1,9 @@
-# Installs the meter and the probe program into a DESTDIR, as a package build does, then runs
-# the installed probe from an empty working directory: it must bind the installed meter,
-# found from its own path. Without that meter it must read "RS" as 0, and a stand-in planted
-# in the working directory must not be loaded in its place. Nothing is written outside
-# WORK_DIR, and WORK_DIR is removed when the test passes.
-foreach(var BUILD_DIR WORK_DIR PREFIX BINDIR PRIVATE_LIBDIR FAKE_METER)
+# Installs the meter and the probe program into a DESTDIR, as a package build does, checks that
+# the probe carries no run path, then runs it from an empty working directory: it must bind the
+# installed meter, found from its own path. Without that meter it must read "RS" as 0, and a
+# stand-in planted in the working directory must not be loaded in its place. Nothing is written
+# outside WORK_DIR, and WORK_DIR is removed when the test passes.
+foreach(var BUILD_DIR WORK_DIR PREFIX BINDIR PRIVATE_LIBDIR FAKE_METER READELF)
   if(NOT DEFINED ${var})
     message(FATAL_ERROR "install_test.cmake needs -D${var}=...")
   endif()
@@ -37,6 +37,12 @@ foreach(file "${meter}" "${probe}")
     message(FATAL_ERROR "not installed: ${file}")
   endif()
 endforeach()
+
+# An installed program carries no run path: $ORIGIN would search the program's own folder.
+execute_process(COMMAND "${READELF}" -d "${probe}" OUTPUT_VARIABLE dynamic)
+if(NOT dynamic MATCHES "NEEDED" OR dynamic MATCHES "\\((RPATH|RUNPATH)\\)[^\n]*")
+  message(FATAL_ERROR "the installed probe carries a run path: ${CMAKE_MATCH_0}")
+endif()
 
 # Runs the installed probe in the empty working directory; sets rs, from and probe_output.
 unset(ENV{LD_LIBRARY_PATH})
