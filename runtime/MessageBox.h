@@ -7,12 +7,12 @@
 
 namespace vb {
 
+// Only what the programs show: an OK or a Yes/No box, three icons, the second button as the default.
 enum MsgBoxStyle : int {
     vbOKOnly = 0,
     vbYesNo = 4,
     vbCritical = 16,
     vbQuestion = 32,
-    vbExclamation = 48,
     vbInformation = 64,
     vbDefaultButton2 = 256,
     vbSystemModal = 4096,
