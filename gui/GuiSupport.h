@@ -38,6 +38,9 @@ public:
 
     bool notify(QObject* receiver, QEvent* event) override;
 
+    // The boxes the program's windows show.
+    QtMessageBox& messageBox() { return messageBox_; }
+
 private:
     QtMessageBox messageBox_;
     vb::MessageBoxService* previousService_ = nullptr;

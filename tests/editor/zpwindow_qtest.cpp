@@ -82,14 +82,13 @@ struct Session {
 
     Session() { save(kSectionPlugIn, kKeyRestartRecv, u"4242"_s); }
 
-    // Loads the window as the program does, and shows it unless loading ended the program.
+    // Builds and loads the window as the program does, and shows it unless loading ended the program.
     bool open(std::function<bool()> anotherInstance = [] { return false; })
     {
-        WindowHooks hooks;
-        hooks.anotherInstanceRunning = std::move(anotherInstance);
-        hooks.end = [this](int status) { ended = status; };
-        window = std::make_unique<frmMain>(std::move(hooks));
-        if (ended)
+        window = std::make_unique<frmMain>(gui::WindowServices{
+            .store = vb::SettingsStore(env.configHome()), .boxes = boxes, .now = vb::Now,
+            .anotherInstanceRunning = std::move(anotherInstance), .end = [this](int status) { ended = status; }});
+        if (!window->Form_Load())
             return true;
         window->show();
         return QTest::qWaitForWindowActive(window.get());
