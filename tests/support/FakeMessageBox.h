@@ -1,6 +1,7 @@
 #pragma once
 // A message-box service for tests: records every box and answers from a script (vbOK when the
-// script is exhausted). Installs itself for its lifetime.
+// script is exhausted). Installs itself for its lifetime, over any installed before it: a
+// window handed one made before another sees only its own boxes.
 
 #include "runtime/MessageBox.h"
 
