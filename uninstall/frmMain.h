@@ -18,11 +18,11 @@ namespace unzp {
 
 inline constexpr char16_t kConfirmPrompt[] = u"TamoZP の設定/登録情報を削除してよろしいですか?";
 inline constexpr char16_t kConfirmTitle[] = u"設定/登録情報削除の確認 - TamoUnZP";
-inline constexpr int kConfirmStyle = 4388; // Yes No, question, No the default, system-modal
+inline constexpr int kConfirmStyle = vb::vbYesNo | vb::vbQuestion | vb::vbDefaultButton2 | vb::vbSystemModal;
 inline constexpr char16_t kProgressLine[] = u" 設定/登録情報削除中...";
 inline constexpr char16_t kDoneLine[] = u" 設定/登録情報削除完了";
 inline constexpr char16_t kProgramTitle[] = u"TamoUnZP";
-inline constexpr int kErrorStyle = 16; // OK only, critical
+inline constexpr int kErrorStyle = vb::vbOKOnly | vb::vbCritical;
 
 class frmMain : public QWidget {
     Q_OBJECT

@@ -43,7 +43,7 @@ TEST(GetZPF, AnUnreadableStoreIsReportedAndGivesEmpty)
     ASSERT_EQ(boxes.shown.size(), 1);
     const vb::Error expected{75, vb::errorDescription(75) + u' ' + file.fileName() + u":3"_s};
     EXPECT_EQ(boxes.shown[0].prompt, zp::engineReportText(u"GetZPF"_s, expected));
-    EXPECT_EQ(boxes.shown[0].style, 4112);
+    EXPECT_EQ(boxes.shown[0].style, vb::vbCritical | vb::vbSystemModal);
     EXPECT_EQ(boxes.shown[0].title, zp::reportTitle());
 }
 

@@ -49,13 +49,13 @@ void save(const char16_t* section, const char16_t* key, const QString& value)
 QString boxName(const ShownBox& box)
 {
     const QStringList lines = box.prompt.split(u"\r\n"_s);
-    if (box.title == u"エラー - TamoZP"_s && box.style == 4112)
+    if (box.title == u"エラー - TamoZP"_s && box.style == (vb::vbCritical | vb::vbSystemModal))
         return u"report "_s + lines[0].mid(6) + u' ' + lines.value(1).mid(3);
     const std::pair<const char*, ShownBox> known[] = {
-        {"malformed", {u"フォーマット指定に誤った部分があります。正しく指定しなおしてください。"_s, 0, u"TamoZP"_s}},
-        {"disable?", {u"TamoZP設定を無効にします。よろしいですか。"_s, 260, u"TamoZP"_s}},
+        {"malformed", {u"フォーマット指定に誤った部分があります。正しく指定しなおしてください。"_s, vb::vbOKOnly, u"TamoZP"_s}},
+        {"disable?", {u"TamoZP設定を無効にします。よろしいですか。"_s, vb::vbYesNo | vb::vbDefaultButton2, u"TamoZP"_s}},
         {"about", {u"Tamo Zephyr Panel 1.33.2485\r\nPlug-in Component for Tamo\r\n\r\nCopyright (C) the Tamo "
-                   u"Zephyr Panel authors. Free software, without any warranty."_s, 4160, u"TamoZP のバージョン情報"_s}},
+                   u"Zephyr Panel authors. Free software, without any warranty."_s, vb::vbOKOnly | vb::vbInformation | vb::vbSystemModal, u"TamoZP のバージョン情報"_s}},
     };
     for (const auto& [name, k] : known)
         if (box.prompt == k.prompt && box.style == k.style && box.title == k.title)
