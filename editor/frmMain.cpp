@@ -275,35 +275,32 @@ void frmMain::cmdMain_Click(qint16 Index)
     switch (Index) {
     case 0: { // OK
         QString sTimeKey;
-        if (guard.test([&] { return FromZPFToShowClk(txtSet->text(), sTimeKey, services_.now) == kZPErr; })) {
-            guard([&] { vb::MsgBox(services_.boxes, kMalformedPrompt, vb::vbOKOnly); });
+        if (FromZPFToShowClk(txtSet->text(), sTimeKey, services_.now) == kZPErr) {
+            vb::MsgBox(services_.boxes, kMalformedPrompt, vb::vbOKOnly);
             return;
         }
         // A store that failed has shown its report; the window stays open with the text so
         // that nothing typed is lost and the user can retry.
-        bool stored = false;
-        guard([&] { stored = SetZP(); });
-        if (!stored)
+        if (!SetZP())
             return;
-        if (guard.test([&] { return chkDisable->isChecked(); })) {
-            int answer = vb::vbNo;
-            guard([&] { answer = vb::MsgBox(services_.boxes, kDisablePrompt, vb::vbYesNo | vb::vbDefaultButton2); });
-            if (guard.test([&] { return answer == vb::vbYes; })) {
+        if (chkDisable->isChecked()) {
+            const int answer =
+                vb::MsgBox(services_.boxes, kDisablePrompt, vb::vbYesNo | vb::vbDefaultButton2);
+            if (answer == vb::vbYes) {
                 if (!guard([&] { DisableZP(services_.store); }))
                     return; // as for SetZP: the flag may still say enabled, so stay open
             }
         }
         guard([&] { RequestRestart(services_.store); });
-        guard([&] { close(); });
+        close();
         return;
     }
     case 1: // Cancel
-        guard([&] { close(); });
+        close();
         return;
     case 2: // About
-        guard([&] {
-            vb::MsgBox(services_.boxes, aboutText(), vb::vbOKOnly | vb::vbInformation | vb::vbSystemModal, kAboutTitle);
-        });
+        vb::MsgBox(services_.boxes, aboutText(),
+                   vb::vbOKOnly | vb::vbInformation | vb::vbSystemModal, kAboutTitle);
         return;
     }
 }
@@ -325,14 +322,14 @@ bool frmMain::Form_Load()
         services_.end(0);
         return false;
     }
-    guard([&] { cboHour->setCurrentIndex(kDefaultHourStyle); });
+    cboHour->setCurrentIndex(kDefaultHourStyle);
     for (QStringView item : kPaletteInsertOrder)
-        guard([&] { cboSet->insertItem(0, item.toString()); });
-    guard([&] { cboSet->setCurrentIndex(0); });
+        cboSet->insertItem(0, item.toString());
+    cboSet->setCurrentIndex(0);
     for (size_t i = 0; i < sSetCode.size(); ++i)
-        guard([&] { sSetCode[i] = kSetCodes[i].toString(); });
-    guard([&] { txtSet->setText(GetZPF(services_.store)); });
-    guard([&] { txtSet->setSelection(0, vb::Len(txtSet->text())); });
+        sSetCode[i] = kSetCodes[i].toString();
+    txtSet->setText(GetZPF(services_.store)); // reports a failure itself and gives ""
+    txtSet->setSelection(0, vb::Len(txtSet->text()));
     return true;
 }
 

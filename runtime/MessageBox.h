@@ -29,6 +29,7 @@ class MessageBoxService {
 public:
     virtual ~MessageBoxService() = default;
     // Shows the box and returns the answer (vbOK, vbYes, vbNo) once the user has closed it.
+    // Never raises.
     virtual int show(const QString& prompt, int style, const QString& title) = 0;
 };
 

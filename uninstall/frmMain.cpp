@@ -37,25 +37,22 @@ bool frmMain::Form_Load()
 {
     vb::Guard guard([this](const vb::Error& error) { return loadFailed(error); });
 
-    // Stays No when the question itself fails: nothing is deleted without a Yes.
-    int answer = vb::vbNo;
-    guard([&] { answer = vb::MsgBox(services_.boxes, text(kConfirmPrompt), kConfirmStyle, text(kConfirmTitle)); });
-    if (answer == vb::vbNo)
+    if (vb::MsgBox(services_.boxes, text(kConfirmPrompt), kConfirmStyle, text(kConfirmTitle)) == vb::vbNo)
         return false;
 
     const QString app = text(zp::kAppName);
-    guard([&] { show(); });
-    guard([&] { Print(QStringLiteral("\r\n") + text(kProgressLine)); });
+    show();
+    Print(QStringLiteral("\r\n") + text(kProgressLine));
     guard([&] { services_.store.DeleteSetting(app, text(zp::kSectionMain), text(zp::kKeyFormat)); });
     guard([&] { services_.store.DeleteSetting(app, text(zp::kSectionPlugIn), text(zp::kKeyEnable)); });
-    guard([&] { Cls(); });
-    guard([&] { Print(QStringLiteral("\r\n") + text(kDoneLine)); });
-    guard([&] {
-        cmdMain_->setEnabled(true);
-        cmdMain_->setFocus();
-    });
-    // A failure before the window came up leaves nothing for the user to close.
-    return isVisible();
+    // A failure that left the handler leaves the progress line standing and OK disabled.
+    if (guard.exited())
+        return true;
+    Cls();
+    Print(QStringLiteral("\r\n") + text(kDoneLine));
+    cmdMain_->setEnabled(true);
+    cmdMain_->setFocus();
+    return true;
 }
 
 vb::OnError frmMain::loadFailed(const vb::Error& error)
