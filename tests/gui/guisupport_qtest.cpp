@@ -1,5 +1,5 @@
-// The shared Qt support of the window programs: message boxes, translations, font, twips, icon,
-// and the top-level catcher (checked in a child process, since it ends the program).
+// The shared Qt support of the window programs: the message boxes, and what the application object
+// sets up with its top-level catcher (checked in a child process, since it ends the program).
 
 #include "gui/GuiSupport.h"
 #include "runtime/Program.h"
@@ -16,23 +16,22 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr char kChildVariable[] = "TAMO_GUISUPPORT_CHILD";
-
 // The child: a real Application whose event handler raises error 6, its boxes on standard
-// error so that nothing waits for a click. First it prints what the constructor set up.
+// error so that nothing waits for a click. First it prints what the constructor set up and the
+// family that draws the window font.
 int childMain(int argc, char** argv)
 {
     gui::Application app(argc, argv);
-    const bool qtBox = dynamic_cast<gui::QtMessageBox*>(&vb::messageBoxService()) != nullptr;
+    const bool qtBox = &vb::messageBoxService() == &app.messageBox();
     vb::StderrMessageBox stderrBox;
     vb::setMessageBoxService(&stderrBox);
     vb::setProgramTitle(u"guichild"_s);
-    std::printf("box=%d icon=%d yes=%s\n", qtBox, !QApplication::windowIcon().isNull(),
-                QCoreApplication::translate("QPlatformTheme", "&Yes").toUtf8().constData());
+    std::printf("box=%d icon=%d yes=%s font=%s\n", qtBox, !QApplication::windowIcon().isNull(),
+                QCoreApplication::translate("QPlatformTheme", "&Yes").toUtf8().constData(),
+                QFontInfo(gui::windowFont()).family().toUtf8().constData());
     std::fflush(stdout);
     QTimer::singleShot(0, [] { vb::raiseError(vb::Overflow); });
-    app.exec();
-    return 0; // not reached: the catcher ends the program
+    return app.exec(); // the catcher ends the program first
 }
 
 // A dialog as "<buttons>|<icon>|<default button>|<text>|<title>|<text format>|<modality>".
@@ -53,8 +52,6 @@ class GuiSupportTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { QVERIFY(gui::installJapaneseTranslations()); }
-
     // The styles the programs show, as dialogs answered by a key or a click while they run: the
     // buttons, icon, default button, text, title, text format and modality, and the answer.
     void messageBox()
@@ -84,39 +81,24 @@ private slots:
         }
     }
 
-    // The window font, drawn by its substitute; twips rounded to the nearest pixel.
-    void appearance()
-    {
-        const QFont font = gui::windowFont();
-        QCOMPARE(font.family(), u"ＭＳ Ｐゴシック"_s);
-        QCOMPARE(font.weight(), QFont::Normal);
-        QCOMPARE(QFontInfo(font).family(), u"IPAPGothic"_s);
-        QCOMPARE(gui::windowFont(10.2).pointSizeF(), 10.2);
-        const struct { int twips; qreal dpi; int pixels; } rows[] = {
-            {7, 96, 0}, {8, 96, 1}, {3072, 96, 205}, {1428, 96, 95}, {2880, 120, 240}, {3072, 144, 307}, {-15, 96, -1},
-        };
-        for (const auto& r : rows)
-            QCOMPARE(gui::twipsToPixels(r.twips, r.dpi), r.pixels);
-    }
-
+    // What the application object sets up, and its catcher: an error that escapes an event
+    // handler ends the program with the runtime's message and status 1.
     void unhandledErrorInAnEventEndsWithStatusOne()
     {
         QProcess child;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QString::fromLatin1(kChildVariable), u"1"_s);
-        child.setProcessEnvironment(env);
+        qputenv("TAMO_GUISUPPORT_CHILD", "1");
         child.start(QCoreApplication::applicationFilePath(), {});
+        qunsetenv("TAMO_GUISUPPORT_CHILD");
         QVERIFY(child.waitForFinished(30000));
-        QCOMPARE(child.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(child.exitCode(), 1);
-        QCOMPARE(QString::fromUtf8(child.readAllStandardOutput()), u"box=1 icon=1 yes=はい(&Y)\n"_s);
+        QVERIFY(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 1);
+        QCOMPARE(QString::fromUtf8(child.readAllStandardOutput()), u"box=1 icon=1 yes=はい(&Y) font=IPAPGothic\n"_s);
         QCOMPARE(QString::fromUtf8(child.readAllStandardError()), u"guichild\n実行時エラー '6':\n\nオーバーフローしました。\n"_s);
     }
 };
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsSet(kChildVariable))
+    if (qEnvironmentVariableIsSet("TAMO_GUISUPPORT_CHILD"))
         return childMain(argc, argv);
     QApplication app(argc, argv);
     GuiSupportTest test;

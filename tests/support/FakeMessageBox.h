@@ -8,11 +8,7 @@
 #include <QList>
 #include <QString>
 
-struct ShownBox {
-    QString prompt;
-    int style = 0;
-    QString title;
-};
+struct ShownBox { QString prompt; int style = 0; QString title; };
 
 class FakeMessageBox final : public vb::MessageBoxService {
 public:
