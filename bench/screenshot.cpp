@@ -5,8 +5,7 @@
 #include "editor/ZPSettings.h"
 #include "editor/frmMain.h"
 #include "gui/GuiSupport.h"
-#include "runtime/Clock.h"
-#include "runtime/SettingsStore.h"
+#include "gui/WindowServices.h"
 
 #include <QDir>
 #include <QFile>
@@ -22,22 +21,28 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: %s OUT.png\n", argv[0]);
         return 2;
     }
-    // Empty settings and runtime folders of its own.
+    // Empty settings of its own, and a runtime folder of its own for Qt.
     const QTemporaryDir home;
-    for (const char* name : {"XDG_CONFIG_HOME", "XDG_RUNTIME_DIR"}) {
-        const QString path = home.filePath(QString::fromLatin1(name));
-        QDir().mkpath(path);
-        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        qputenv(name, QFile::encodeName(path));
-    }
+    const QString runtime = home.filePath(QStringLiteral("runtime"));
+    QDir().mkdir(runtime);
+    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
+    const vb::SettingsStore store(home.filePath(QStringLiteral("config")));
+
     gui::Application app(argc, argv);
     QApplication::setCursorFlashTime(0); // a caret that does not blink draws the same each time
     vb::setProgramTitle(QStringLiteral("TamoZP"));
-    vb::setFixedNow(vb::DateValue(2001, 3, 29, 14, 5, 9));
-    vb::SettingsStore::fromEnvironment().SaveSetting(QString::fromUtf16(zp::kAppName), QString::fromUtf16(zp::kSectionMain),
-                    QString::fromUtf16(zp::kKeyFormat), QStringLiteral("%yyyy%/%m%/%d%(%aaa%) %h:nn%"));
+    store.SaveSetting(QString::fromUtf16(zp::kAppName), QString::fromUtf16(zp::kSectionMain),
+                      QString::fromUtf16(zp::kKeyFormat), QStringLiteral("%yyyy%/%m%/%d%(%aaa%) %h:nn%"));
 
-    zp::frmMain window({.end = [](int) { }});
+    zp::frmMain window({
+        .store = store,
+        .boxes = app.messageBox(),
+        .now = [] { return vb::DateValue(2001, 3, 29, 14, 5, 9); },
+        .end = [](int) { },
+    });
+    if (!window.Form_Load())
+        return 1;
     window.show();
     window.activateWindow(); // so that the focused box draws its focus frame
     if (!QTest::qWaitForWindowActive(&window) && !QTest::qWaitForWindowExposed(&window))

@@ -25,9 +25,12 @@ QString GetZPF(const vb::SettingsStore& store)
     return sFormat;
 }
 
-bool SetZP(const vb::SettingsStore& store, const FormatSource& source)
+bool SetZP(const vb::SettingsStore& store, const FormatSource& source, const ErrorReport& ErrorMsg)
 {
-    vb::Guard guard(QStringLiteral("frmMain!SetZP"), windowReport);
+    vb::Guard guard([&ErrorMsg](const vb::Error& error) {
+        ErrorMsg(QStringLiteral("frmMain!SetZP"), error);
+        return vb::OnError::ResumeNext;
+    });
     // The flag is the decimal text of a 16-bit integer: exactly "0" or "1".
     guard([&] {
         const vb::Int16 flag(vb::Trim(source.formatText()).isEmpty() ? 0 : 1);

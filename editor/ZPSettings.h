@@ -4,7 +4,11 @@
 // format and the enable flag; the host publishes the handle of its receiver in a third value.
 // Depends on the runtime and the engine's reports only (Qt Core); TamoZP and tamo-clock link it.
 
+#include "engine/Reports.h"
+
 #include <QString>
+
+#include <functional>
 
 namespace vb {
 class SettingsStore;
@@ -33,10 +37,14 @@ public:
 // "GetZPF" and gives "".
 QString GetZPF(const vb::SettingsStore& store);
 
+// Shows an error with its place and returns when the user has closed it: the window's ErrorMsg.
+using ErrorReport = std::function<void(const QString& sPlace, const vb::Error& error)>;
+
 // Stores the enable flag ("0" when the trimmed text is empty, else "1") and then the text
-// itself, reading `source` once for each. Guarded: a failure shows the window report with
-// place "frmMain!SetZP" and goes on with the next step. True when both values were stored.
-bool SetZP(const vb::SettingsStore& store, const FormatSource& source);
+// itself, reading `source` once for each. Guarded: a failure goes to `ErrorMsg` with place
+// "frmMain!SetZP" and the next step runs. True when both values were stored.
+bool SetZP(const vb::SettingsStore& store, const FormatSource& source,
+           const ErrorReport& ErrorMsg = windowReport);
 
 // Stores the enable flag "0". Unguarded: a store error reaches the caller.
 void DisableZP(const vb::SettingsStore& store);

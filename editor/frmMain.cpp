@@ -103,14 +103,14 @@ private:
 
 } // namespace
 
-frmMain::frmMain(WindowHooks hooks, QWidget* parent) : QWidget(parent), hooks_(std::move(hooks))
+frmMain::frmMain(gui::WindowServices services, QWidget* parent)
+    : QWidget(parent), services_(std::move(services))
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("TamoZP"));
     setFont(gui::windowFont());
     buildControls();
     setFixedSize(gui::twipsSize(kClientWidth, kClientHeight, this));
-    Form_Load();
     txtSet->setFocus();
 }
 
@@ -253,7 +253,7 @@ void frmMain::closeEvent(QCloseEvent* event)
 
 void frmMain::ErrorMsg(const QString& sPlace, const vb::Error& error)
 {
-    windowReport(sPlace, error);
+    vb::MsgBox(services_.boxes, windowReportText(sPlace, error), kReportStyle, reportTitle());
 }
 
 namespace {
@@ -275,35 +275,32 @@ void frmMain::cmdMain_Click(qint16 Index)
     switch (Index) {
     case 0: { // OK
         QString sTimeKey;
-        if (guard.test([&] { return FromZPFToShowClk(txtSet->text(), sTimeKey) == kZPErr; })) {
-            guard([&] { vb::MsgBox(kMalformedPrompt, vb::vbOKOnly); });
+        if (FromZPFToShowClk(txtSet->text(), sTimeKey, services_.now) == kZPErr) {
+            vb::MsgBox(services_.boxes, kMalformedPrompt, vb::vbOKOnly);
             return;
         }
         // A store that failed has shown its report; the window stays open with the text so
         // that nothing typed is lost and the user can retry.
-        bool stored = false;
-        guard([&] { stored = SetZP(); });
-        if (!stored)
+        if (!SetZP())
             return;
-        if (guard.test([&] { return chkDisable->isChecked(); })) {
-            int answer = vb::vbNo;
-            guard([&] { answer = vb::MsgBox(kDisablePrompt, vb::vbYesNo | vb::vbDefaultButton2); });
-            if (guard.test([&] { return answer == vb::vbYes; })) {
-                if (!guard([&] { DisableZP(store_); }))
+        if (chkDisable->isChecked()) {
+            const int answer =
+                vb::MsgBox(services_.boxes, kDisablePrompt, vb::vbYesNo | vb::vbDefaultButton2);
+            if (answer == vb::vbYes) {
+                if (!guard([&] { DisableZP(services_.store); }))
                     return; // as for SetZP: the flag may still say enabled, so stay open
             }
         }
-        guard([&] { RequestRestart(store_); });
-        guard([&] { close(); });
+        guard([&] { RequestRestart(services_.store); });
+        close();
         return;
     }
     case 1: // Cancel
-        guard([&] { close(); });
+        close();
         return;
     case 2: // About
-        guard([&] {
-            vb::MsgBox(aboutText(), vb::vbOKOnly | vb::vbInformation | vb::vbSystemModal, kAboutTitle);
-        });
+        vb::MsgBox(services_.boxes, aboutText(),
+                   vb::vbOKOnly | vb::vbInformation | vb::vbSystemModal, kAboutTitle);
         return;
     }
 }
@@ -317,22 +314,23 @@ void frmMain::cmdSet_Click(qint16 Index)
     txtSet->setFocus();
 }
 
-void frmMain::Form_Load()
+bool frmMain::Form_Load()
 {
     vb::Guard guard(reportTo(this, QStringLiteral("frmMain_Load")));
-    if (guard.test([&] { return hooks_.anotherInstanceRunning(); })) {
+    if (guard.test([&] { return services_.anotherInstanceRunning(); })) {
         unloaded_ = true;
-        hooks_.end(0);
-        return;
+        services_.end(0);
+        return false;
     }
-    guard([&] { cboHour->setCurrentIndex(kDefaultHourStyle); });
+    cboHour->setCurrentIndex(kDefaultHourStyle);
     for (QStringView item : kPaletteInsertOrder)
-        guard([&] { cboSet->insertItem(0, item.toString()); });
-    guard([&] { cboSet->setCurrentIndex(0); });
+        cboSet->insertItem(0, item.toString());
+    cboSet->setCurrentIndex(0);
     for (size_t i = 0; i < sSetCode.size(); ++i)
-        guard([&] { sSetCode[i] = kSetCodes[i].toString(); });
-    guard([&] { txtSet->setText(GetZPF(store_)); });
-    guard([&] { txtSet->setSelection(0, vb::Len(txtSet->text())); });
+        sSetCode[i] = kSetCodes[i].toString();
+    txtSet->setText(GetZPF(services_.store)); // reports a failure itself and gives ""
+    txtSet->setSelection(0, vb::Len(txtSet->text()));
+    return true;
 }
 
 void frmMain::Form_Unload()
@@ -340,19 +338,20 @@ void frmMain::Form_Unload()
     if (unloaded_)
         return;
     unloaded_ = true;
-    hooks_.end(0);
+    services_.end(0);
 }
 
 // No guard: an error here ends the program with the runtime's own message.
 void frmMain::txtSample_Click()
 {
     QString sTimeKey;
-    txtSample->setText(FromZPFToShowClk(txtSet->text(), sTimeKey));
+    txtSample->setText(FromZPFToShowClk(txtSet->text(), sTimeKey, services_.now));
 }
 
 bool frmMain::SetZP()
 {
-    return zp::SetZP(store_, TextOf(*txtSet));
+    return zp::SetZP(services_.store, TextOf(*txtSet),
+                     [this](const QString& sPlace, const vb::Error& error) { ErrorMsg(sPlace, error); });
 }
 
 } // namespace zp

@@ -6,21 +6,19 @@
 // without storing. Loading the window is the program's start: a second instance ends there.
 //
 // The window decides nothing about what is stored or how a box looks: the stored values go
-// through ZPSettings.h, the boxes through the runtime's message-box service, and what would
-// end the process (a second instance, unloading) through the hooks below, so that tests can
-// drive the real widgets and watch the program "end" without it ending.
-// Depends on the editor's stored values, the engine, the runtime and Qt Widgets.
+// through ZPSettings.h, and the store, the boxes, the clock and what would end the process (a
+// second instance, unloading) come from main in one gui::WindowServices, so that tests drive
+// the real widgets with fakes and watch the program "end" without it ending.
+// Depends on the editor's stored values, the engine, the runtime, gui/ and Qt Widgets.
 
 #include "editor/Tokens.h"
+#include "gui/WindowServices.h"
 #include "runtime/Error.h"
-#include "runtime/Program.h"
-#include "runtime/SettingsStore.h"
 
 #include <QString>
 #include <QWidget>
 
 #include <array>
-#include <functional>
 
 class QButtonGroup;
 class QCheckBox;
@@ -35,22 +33,19 @@ class FormatBox;
 class SampleBox;
 struct ControlRow;
 
-struct WindowHooks {
-    // Load step 1: whether another TamoZP of this user is already running.
-    std::function<bool()> anotherInstanceRunning = [] { return false; };
-    // Ends the program at once with a status. When it returns, as a test's does, the window
-    // behaves as if the program had ended: loading stops, and an unloaded window stays closed.
-    std::function<void(int status)> end = [](int status) { vb::End(status); };
-};
-
 // Object names: the control's name, and for members of a control array the name, "_" and
 // the index ("cmdSet_0" … "cmdSet_6", "cmdMain_0" … "cmdMain_2"). Every control also carries
 // its tab index in the dynamic property "TabIndex".
 class frmMain final : public QWidget {
     Q_OBJECT
 public:
-    explicit frmMain(WindowHooks hooks, QWidget* parent = nullptr);
+    explicit frmMain(gui::WindowServices services, QWidget* parent = nullptr);
     ~frmMain() override;
+
+    // The load handler, run once the window is built and before it is first shown. Its first
+    // step asks whether another TamoZP of this user is running; if so it ends the program and
+    // returns false (when the end returns, as a test's does, the window stays unloaded).
+    bool Form_Load();
 
     // The window report: shows the error with its place and returns when the user closed it.
     // The runtime keeps no current error, so the guard that caught it passes it along.
@@ -63,7 +58,6 @@ protected:
 private:
     void cmdMain_Click(qint16 Index);
     void cmdSet_Click(qint16 Index);
-    void Form_Load();
     void Form_Unload();
     void txtSample_Click();
     bool SetZP();
@@ -71,8 +65,7 @@ private:
     void buildControls();
     QWidget* createControl(const ControlRow& row);
 
-    WindowHooks hooks_;
-    vb::SettingsStore store_ = vb::SettingsStore::fromEnvironment();
+    gui::WindowServices services_;
     bool unloaded_ = false;
 
     Frame* fraSet = nullptr;

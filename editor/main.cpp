@@ -3,6 +3,7 @@
 #include "editor/InstanceLock.h"
 #include "editor/frmMain.h"
 #include "gui/GuiSupport.h"
+#include "gui/WindowServices.h"
 #include "runtime/Program.h"
 #include "runtime/RuntimeFolder.h"
 
@@ -15,10 +16,15 @@ int main(int argc, char** argv)
     const QString folder = vb::runtimeFolder();
     zp::InstanceLock lock(folder.isEmpty() ? QString()
                                            : vb::instanceLockPath(folder, QStringLiteral("TamoZP")));
-    zp::WindowHooks hooks;
-    hooks.anotherInstanceRunning = [&lock] { return lock.anotherInstanceRunning(); };
-
-    zp::frmMain window(std::move(hooks));
+    zp::frmMain window({
+        .store = vb::SettingsStore::fromEnvironment(),
+        .boxes = app.messageBox(),
+        .now = vb::Now,
+        .anotherInstanceRunning = [&lock] { return lock.anotherInstanceRunning(); },
+        .end = vb::End,
+    });
+    if (!window.Form_Load())
+        return 0;
     window.show();
     return app.exec();
 }

@@ -109,6 +109,12 @@ void appendToken(QString& out, const vb::DateValue& dtValue, const QString& form
 
 QString FromZPFToShowClk(const QString& sFormat, QString& sTimeKey)
 {
+    return FromZPFToShowClk(sFormat, sTimeKey, vb::Now);
+}
+
+QString FromZPFToShowClk(const QString& sFormat, QString& sTimeKey,
+                         const std::function<vb::DateValue()>& now)
+{
     // An invalid argument can only come from cutting a token that has no closing "%": the
     // format is malformed, and the expansion ends with the sentinel instead of a report.
     vb::Guard guard([](const vb::Error& e) {
@@ -124,7 +130,7 @@ QString FromZPFToShowClk(const QString& sFormat, QString& sTimeKey)
     result.reserve(sFormat.size() + 32);
     Int16 inToken(0);
     vb::DateValue dtValue;
-    guard([&] { dtValue = vb::Now(); });
+    guard([&] { dtValue = now(); });
     guard([&] { setTimeKey(sTimeKey, dtValue, false); });
     const Int32 limit(vb::Len(sFormat));
     const QChar* text = sFormat.constData();

@@ -9,6 +9,8 @@
 
 #include <QString>
 
+#include <functional>
+
 namespace zp {
 
 // The malformed-format sentinel.
@@ -17,6 +19,9 @@ inline constexpr char16_t kZPErr[] = u"ZPErr";
 // Expands `sFormat` for the clock's current instant. `sTimeKey` receives that instant as "h:n",
 // or "h:n:s" when a token shows seconds. A token without its closing "%" gives exactly "ZPErr".
 QString FromZPFToShowClk(const QString& sFormat, QString& sTimeKey);
+// The same for the instant `now` gives, read once per expansion.
+QString FromZPFToShowClk(const QString& sFormat, QString& sTimeKey,
+                         const std::function<vb::DateValue()>& now);
 
 // The 12-hour hour (0 to 11) of a "t" token, followed by the token's rest as a date format.
 QString APTime(const vb::DateValue& dtValue, const QString& sToken);

@@ -12,28 +12,17 @@
 #include <QRect>
 #include <QSize>
 
-#include <memory>
-
-class QMessageBox;
 class QWidget;
 
 namespace gui {
 
-// Message boxes as modal QMessageBox dialogs, parented to the active window.
+// Message boxes as QMessageBox dialogs, parented to the active window, for the styles of
+// vb::MsgBoxStyle: OK, or Yes and No (vbDefaultButton2 makes No the default; Esc answers No);
+// the icon; every box is application-modal, vbSystemModal included (there is no system-wide
+// modality). CR LF in the prompt breaks the line; the prompt is plain text, never markup.
 class QtMessageBox final : public vb::MessageBoxService {
 public:
     int show(const QString& prompt, int style, const QString& title) override;
-
-    // The dialog that show() runs, built but not shown. Style bits: buttons (0 OK, 1 OK Cancel,
-    // 2 Abort Retry Ignore, 3 Yes No Cancel, 4 Yes No, 5 Retry Cancel), icon (16 critical,
-    // 32 question, 48 exclamation, 64 information), default button (0 first, 256 second,
-    // 512 third), 4096 system-modal (application-modal here: there is no system-wide modality).
-    // CR LF in the prompt breaks the line; the prompt is plain text, never markup.
-    static std::unique_ptr<QMessageBox> build(const QString& prompt, int style,
-                                              const QString& title, QWidget* parent = nullptr);
-    // The runtime's answer (vbOK, vbYes, vbNo, 2 Cancel, 3 Abort, 4 Retry, 5 Ignore) for the
-    // button the user pressed on a dialog from build(); the Esc answer when none was pressed.
-    static int answerOf(const QMessageBox& box);
 };
 
 // The programs' QApplication. On construction it loads Qt's Japanese translations, sets the
@@ -48,6 +37,9 @@ public:
     ~Application() override;
 
     bool notify(QObject* receiver, QEvent* event) override;
+
+    // The boxes the program's windows show.
+    QtMessageBox& messageBox() { return messageBox_; }
 
 private:
     QtMessageBox messageBox_;

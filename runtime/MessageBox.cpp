@@ -35,9 +35,14 @@ void setMessageBoxService(MessageBoxService* service)
     g_service = service;
 }
 
+int MsgBox(MessageBoxService& service, const QString& prompt, int style, const QString& title)
+{
+    return service.show(prompt, style, title.isEmpty() ? programTitle() : title);
+}
+
 int MsgBox(const QString& prompt, int style, const QString& title)
 {
-    return messageBoxService().show(prompt, style, title.isEmpty() ? programTitle() : title);
+    return MsgBox(messageBoxService(), prompt, style, title);
 }
 
 } // namespace vb

@@ -17,8 +17,8 @@ QString text(const char16_t* s)
 }
 } // namespace
 
-frmMain::frmMain(DeleteValue deleteValue, QWidget* parent)
-    : QWidget(parent), deleteValue_(std::move(deleteValue)), cmdMain_(new QPushButton(this))
+frmMain::frmMain(gui::WindowServices services, QWidget* parent)
+    : QWidget(parent), services_(std::move(services)), cmdMain_(new QPushButton(this))
 {
     setWindowTitle(text(kProgramTitle));
     setWindowIcon(gui::applicationIcon());
@@ -37,25 +37,22 @@ bool frmMain::Form_Load()
 {
     vb::Guard guard([this](const vb::Error& error) { return loadFailed(error); });
 
-    // Stays No when the question itself fails: nothing is deleted without a Yes.
-    int answer = vb::vbNo;
-    guard([&] { answer = vb::MsgBox(text(kConfirmPrompt), kConfirmStyle, text(kConfirmTitle)); });
-    if (answer == vb::vbNo)
+    if (vb::MsgBox(services_.boxes, text(kConfirmPrompt), kConfirmStyle, text(kConfirmTitle)) == vb::vbNo)
         return false;
 
     const QString app = text(zp::kAppName);
-    guard([&] { show(); });
-    guard([&] { Print(QStringLiteral("\r\n") + text(kProgressLine)); });
-    guard([&] { deleteValue_(app, text(zp::kSectionMain), text(zp::kKeyFormat)); });
-    guard([&] { deleteValue_(app, text(zp::kSectionPlugIn), text(zp::kKeyEnable)); });
-    guard([&] { Cls(); });
-    guard([&] { Print(QStringLiteral("\r\n") + text(kDoneLine)); });
-    guard([&] {
-        cmdMain_->setEnabled(true);
-        cmdMain_->setFocus();
-    });
-    // A failure before the window came up leaves nothing for the user to close.
-    return isVisible();
+    show();
+    Print(QStringLiteral("\r\n") + text(kProgressLine));
+    guard([&] { services_.store.DeleteSetting(app, text(zp::kSectionMain), text(zp::kKeyFormat)); });
+    guard([&] { services_.store.DeleteSetting(app, text(zp::kSectionPlugIn), text(zp::kKeyEnable)); });
+    // A failure that left the handler leaves the progress line standing and OK disabled.
+    if (guard.exited())
+        return true;
+    Cls();
+    Print(QStringLiteral("\r\n") + text(kDoneLine));
+    cmdMain_->setEnabled(true);
+    cmdMain_->setFocus();
+    return true;
 }
 
 vb::OnError frmMain::loadFailed(const vb::Error& error)
@@ -64,7 +61,7 @@ vb::OnError frmMain::loadFailed(const vb::Error& error)
     if (error.number == vb::InvalidArgument)
         return vb::OnError::ResumeNext;
     // Leaving without a word would leave the progress line standing as if still at work.
-    vb::MsgBox(QStringLiteral("エラー番号:%1\r\n%2").arg(error.number).arg(error.description),
+    vb::MsgBox(services_.boxes, QStringLiteral("エラー番号:%1\r\n%2").arg(error.number).arg(error.description),
                kErrorStyle, text(kProgramTitle));
     return vb::OnError::Exit;
 }

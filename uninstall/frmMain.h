@@ -1,38 +1,33 @@
 #pragma once
 // TamoUnZP: after the user confirms, deletes the two values that TamoZP stores (the format and
 // the enable flag) and nothing else, showing progress and result on its one window. The store
-// operation is handed in, so tests can watch it and make it fail; boxes go through the
-// runtime's message-box service. Depends on the runtime, the shared Qt support (gui/) and the
-// value names of editor/ZPSettings.h, nothing else of the editor.
+// and the boxes come from main in one gui::WindowServices, as for TamoZP's window, so tests
+// hand it a store in a temporary folder and answer its boxes. Depends on the runtime, the
+// shared Qt support (gui/) and the value names of editor/ZPSettings.h, nothing else of the
+// editor.
 
+#include "gui/WindowServices.h"
 #include "runtime/Guard.h"
 #include "uninstall/SurfaceText.h"
 
 #include <QWidget>
 
-#include <functional>
-
 class QPushButton;
 
 namespace unzp {
 
-// Deletes one stored value by application, section and key; raises vb::Error 5 when it is
-// absent. The program passes vb::DeleteSetting.
-using DeleteValue =
-    std::function<void(const QString& app, const QString& section, const QString& key)>;
-
 inline constexpr char16_t kConfirmPrompt[] = u"TamoZP の設定/登録情報を削除してよろしいですか?";
 inline constexpr char16_t kConfirmTitle[] = u"設定/登録情報削除の確認 - TamoUnZP";
-inline constexpr int kConfirmStyle = 4388; // Yes No, question, No the default, system-modal
+inline constexpr int kConfirmStyle = vb::vbYesNo | vb::vbQuestion | vb::vbDefaultButton2 | vb::vbSystemModal;
 inline constexpr char16_t kProgressLine[] = u" 設定/登録情報削除中...";
 inline constexpr char16_t kDoneLine[] = u" 設定/登録情報削除完了";
 inline constexpr char16_t kProgramTitle[] = u"TamoUnZP";
-inline constexpr int kErrorStyle = 16; // OK only, critical
+inline constexpr int kErrorStyle = vb::vbOKOnly | vb::vbCritical;
 
 class frmMain : public QWidget {
     Q_OBJECT
 public:
-    explicit frmMain(DeleteValue deleteValue, QWidget* parent = nullptr);
+    explicit frmMain(gui::WindowServices services, QWidget* parent = nullptr);
 
     // The load handler. Asks first; on No returns false at once, having shown nothing and
     // deleted nothing. On Yes shows the window, deletes the two values and enables OK;
@@ -54,7 +49,7 @@ private:
     void Print(const QString& text);
     void Cls();
 
-    DeleteValue deleteValue_;
+    gui::WindowServices services_;
     SurfaceText surface_;
     QPushButton* cmdMain_;
 };

@@ -1,17 +1,14 @@
 #pragma once
 // A message-box service for tests: records every box and answers from a script (vbOK when the
-// script is exhausted). Installs itself for its lifetime.
+// script is exhausted). Installs itself for its lifetime, over any installed before it: a
+// window handed one made before another sees only its own boxes.
 
 #include "runtime/MessageBox.h"
 
 #include <QList>
 #include <QString>
 
-struct ShownBox {
-    QString prompt;
-    int style = 0;
-    QString title;
-};
+struct ShownBox { QString prompt; int style = 0; QString title; };
 
 class FakeMessageBox final : public vb::MessageBoxService {
 public:

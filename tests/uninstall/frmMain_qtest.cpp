@@ -1,61 +1,54 @@
-// TamoUnZP's window over the real store, read back by another process; faults injected.
+// TamoUnZP's window, handed a store in a temporary folder (not XDG_CONFIG_HOME, which it must not
+// read) and boxes answered from a script; faults injected into the store.
 
-#include "editor/ZPSettings.h"
-#include "runtime/SettingsStore.h"
+#include "support/Common.h"
 #include "support/FakeMessageBox.h"
-#include "support/SettingsTool.h"
 #include "support/TestEnv.h"
 #include "uninstall/frmMain.h"
 
 #include <QPushButton>
-#include <QSignalSpy>
 #include <QtTest>
 
 #include <cerrno>
 
-using unzp::frmMain;
 using namespace Qt::StringLiterals;
 
 namespace {
 
-const QString kApp = QString::fromUtf16(zp::kAppName);
-const QString kAbsent = u"<absent>"_s;
-const QString kProgress = u" 設定/登録情報削除中..."_s;
-const QStringList kBothDeleted{u"Main/ZPFormat"_s, u"Plug in/TamoZP"_s};
+const QString kDone = u"shown|OK|/ 設定/登録情報削除完了|<absent>|<absent>|120 -42|confirm"_s;
 
-QString stored(const QString& value) { return storedValue(kApp, value); }
-
-// Two of the host's values, which no run may touch, and with `plugIn` the plug-in's two.
-void seed(bool plugIn = true)
-{
-    QStringList values{u"Main/WindowLeft=120"_s, u"Plug in/RestartMsgRecv=-42"_s};
-    if (plugIn)
-        values << u"Main/ZPFormat=%h:nn% %RS%"_s << u"Plug in/TamoZP=1"_s;
-    for (const QString& v : std::as_const(values))
-        vb::SettingsStore::fromEnvironment().SaveSetting(kApp, v.section(u'/', 0, 0), v.section(u'/', 1).section(u'=', 0, 0), v.section(u'=', 1));
-}
-bool hostValuesKept() { return stored(u"Main/WindowLeft"_s) == u"120" && stored(u"Plug in/RestartMsgRecv"_s) == u"-42"; }
-QString plugInValues() { return stored(u"Main/ZPFormat"_s) + u' ' + stored(u"Plug in/TamoZP"_s); }
-
-// One run of the window with its deletions recorded. `beforeDelete` runs at the start of each
-// deletion (1 for the format, 2 for the flag) and may raise.
+// One run: a store with two of the host's values, which no run may touch, and with `plugIn` the
+// plug-in's two; the window, its question answered `answer`; a fake made after the window's.
 struct Run {
-    FakeMessageBox boxes;
-    QStringList deletions;
-    std::function<void(int)> beforeDelete;
-    frmMain form{[this](const QString& app, const QString& section, const QString& key) {
-        deletions << section + u'/' + key;
-        if (beforeDelete)
-            beforeDelete(int(deletions.size()));
-        vb::SettingsStore::fromEnvironment().DeleteSetting(app, section, key);
-    }};
+    TestEnv env;
+    vb::SettingsStore store{env.root() + u"/store"_s};
+    FakeMessageBox boxes, installed;
+    unzp::frmMain form{{.store = store, .boxes = boxes}};
 
-    explicit Run(int answer) { boxes.answer({answer}); }
-    bool stoppedWithError(const QString& start) const
+    explicit Run(int answer, bool plugIn = true)
     {
-        return boxes.shown.size() == 2 && boxes.shown[1].prompt.startsWith(start) && boxes.shown[1].style == 16
-            && boxes.shown[1].title == u"TamoUnZP" && form.isVisible() && !form.cmdMain()->isEnabled()
-            && form.surface().lines() == QStringList{QString(), kProgress};
+        const QString values = u"Main/WindowLeft=120|Plug in/RestartMsgRecv=-42"_s + (plugIn ? u"|Main/ZPFormat=%h:nn%|Plug in/TamoZP=1"_s : u""_s);
+        for (const QString& v : values.split(u'|'))
+            store.SaveSetting(kApp, v.section(u'/', 0, 0), v.section(u'/', 1).section(u'=', 0, 0), v.section(u'=', 1));
+        boxes.answer({answer});
+    }
+    QString stored(const QString& v) const { return store.GetSetting(kApp, v.section(u'/', 0, 0), v.section(u'/', 1), u"<absent>"_s); }
+    // shown|OK usable|the surface's lines|the format|the flag|the host's values|each box shown.
+    QString state() const
+    {
+        QStringList out{form.isVisible() ? u"shown"_s : u"hidden"_s, form.cmdMain()->isEnabled() ? u"OK"_s : u"-"_s,
+                        form.surface().lines().join(u'/'), stored(u"Main/ZPFormat"_s), stored(u"Plug in/TamoZP"_s),
+                        stored(u"Main/WindowLeft"_s) + u' ' + stored(u"Plug in/RestartMsgRecv"_s)};
+        for (const ShownBox& b : boxes.shown) {
+            const bool confirm = b.prompt == u"TamoZP の設定/登録情報を削除してよろしいですか?" && b.title == u"設定/登録情報削除の確認 - TamoUnZP"
+                && b.style == (vb::vbYesNo | vb::vbQuestion | vb::vbDefaultButton2 | vb::vbSystemModal);
+            const bool error = b.prompt.startsWith(u"エラー番号:75\r\n"_s + vb::errorDescription(75) + u' ') && b.title == u"TamoUnZP"
+                && b.style == (vb::vbOKOnly | vb::vbCritical);
+            out << (confirm ? u"confirm"_s : error ? u"error 75"_s : b.prompt);
+        }
+        for (const ShownBox& b : installed.shown)
+            out << u"installed "_s + b.prompt;
+        return out.join(u'|');
     }
 };
 
@@ -64,92 +57,54 @@ struct Run {
 class UninstallerTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<TestEnv> env;
-
 private slots:
-    void init() { env = std::make_unique<TestEnv>(); }
-    void cleanup()
-    {
-        vb::injectSettingsFault(0, 0);
-        env.reset();
-    }
+    void cleanup() { vb::injectSettingsFault(0, 0); }
 
-    // Yes deletes the two values, present or not, with OK disabled until done.
-    void answer_data()
-    {
-        QTest::addColumn<int>("answer");
-        QTest::addColumn<bool>("present");
-        QTest::newRow("No") << int(vb::vbNo) << true;
-        QTest::newRow("Yes") << int(vb::vbYes) << true;
-        QTest::newRow("Yes, nothing there, as on a second run") << int(vb::vbYes) << false;
-    }
+    // No deletes nothing and shows nothing. Yes deletes the two values, present or not, and
+    // enables OK, the default button, which Enter presses wherever the focus is.
     void answer()
     {
-        QFETCH(int, answer);
-        QFETCH(bool, present);
-        const bool yes = answer == vb::vbYes;
-        seed(present);
-        Run run(answer);
-        QSignalSpy clicks(run.form.cmdMain(), &QPushButton::clicked);
-        QStringList seen; // while deleting: the surface, and whether OK could be used
-        run.beforeDelete = [&](int) {
-            QTest::mouseClick(run.form.cmdMain(), Qt::LeftButton);
+        for (const auto& [answer, present, state] : {std::tuple(int(vb::vbNo), true, u"hidden|-||%h:nn%|1|120 -42|confirm"_s),
+                                                     std::tuple(int(vb::vbYes), true, kDone), std::tuple(int(vb::vbYes), false, kDone)}) {
+            Run run(answer, present);
+            QCOMPARE(run.form.Form_Load(), answer == vb::vbYes);
+            QCOMPARE(run.state(), state);
             QTest::keyClick(&run.form, Qt::Key_Return);
-            seen << run.form.surface().lines().join(u'|') + (run.form.cmdMain()->isEnabled() ? u" OK usable"_s : QString());
-        };
-        QCOMPARE(run.form.Form_Load(), yes);
-        QCOMPARE(seen, yes ? QStringList(2, u'|' + kProgress) : QStringList());
-        QCOMPARE(clicks.count(), 0);
-        QCOMPARE(run.boxes.shown.size(), 1);
-        const ShownBox& question = run.boxes.shown[0];
-        QCOMPARE(question.prompt + u'|' + question.title + u'|' + QString::number(question.style),
-                 u"TamoZP の設定/登録情報を削除してよろしいですか?|設定/登録情報削除の確認 - TamoUnZP|4388"_s);
-        QCOMPARE(run.deletions, yes ? kBothDeleted : QStringList());
-        QCOMPARE(plugInValues(), yes || !present ? kAbsent + u' ' + kAbsent : u"%h:nn% %RS% 1"_s);
-        QVERIFY(hostValuesKept());
-        QCOMPARE(run.form.isVisible(), yes);
-        QCOMPARE(run.form.cmdMain()->isEnabled(), yes);
-        if (!yes)
-            return;
-        QVERIFY(run.form.windowTitle() == u"TamoUnZP"_s && run.form.cmdMain()->isDefault());
-        QCOMPARE(run.form.surface().lines(), (QStringList{QString(), u" 設定/登録情報削除完了"_s}));
+            QVERIFY(!run.form.isVisible());
+        }
     }
 
-    // The Nth fallible store call fails, N = 1, 2 … until none fires: every run ends completed
-    // or with one error box (number and description), the handler stopped there, and only the
-    // two values ever go.
+    // The Nth fallible store call fails, N = 1, 2 … until none fires: every run ends completed or
+    // with one error box, the handler stopped there with OK disabled, and only the two values ever
+    // go. A deletion not attempted leaves its value; the failed one may have landed (the store
+    // syncs the folder after the rename).
     void everyStoreFaultEndsCleanly()
     {
+        Run measure(vb::vbYes); // one deletion's calls tell which deletion a fault's number hits
+        vb::injectSettingsFault(0, 0);
+        measure.store.DeleteSetting(kApp, u"Main"_s, u"ZPFormat"_s);
+        const int callsPerDeletion = vb::settingsFallibleCalls();
         int faults = 0, landedAnyway = 0;
-        for (int nth = 1;; ++nth) {
+        for (int nth = 1;; ++nth, ++faults) {
             QVERIFY(nth < 200);
-            const QString where = u"fault at call %1"_s.arg(nth);
-            TestEnv local;
-            seed();
             Run run(vb::vbYes);
-            run.beforeDelete = [nth](int n) { if (n == 1) vb::injectSettingsFault(nth, EIO); };
-            QVERIFY2(run.form.Form_Load(), qPrintable(where));
+            vb::injectSettingsFault(nth, EIO);
+            QVERIFY(run.form.Form_Load());
             const bool fired = vb::settingsFaultFired();
             vb::injectSettingsFault(0, 0);
-            QVERIFY2(hostValuesKept(), qPrintable(where));
-            const QString values = plugInValues();
-            const bool formatGone = values.startsWith(kAbsent), flagGone = values.endsWith(kAbsent);
             if (!fired) {
-                QVERIFY(run.boxes.shown.size() == 1 && run.form.cmdMain()->isEnabled() && formatGone && flagGone);
+                QCOMPARE(run.state(), kDone);
                 break;
             }
-            ++faults;
-            QVERIFY2(run.stoppedWithError(u"エラー番号:75\r\n"_s + vb::errorDescription(75)), qPrintable(where));
-            // A deletion not attempted leaves its value. The failed one may have landed: the
-            // store syncs the folder after the rename, and a failure there comes after it.
-            if (run.deletions.size() == 1)
-                QVERIFY2(!flagGone, qPrintable(where));
-            else
-                QVERIFY2(run.deletions == kBothDeleted && formatGone, qPrintable(where));
-            landedAnyway += (run.deletions.size() == 1 ? formatGone : flagGone) ? 1 : 0;
+            QTest::keyClick(&run.form, Qt::Key_Return);
+            QTest::mouseClick(run.form.cmdMain(), Qt::LeftButton);
+            const QString format = run.stored(u"Main/ZPFormat"_s), flag = run.stored(u"Plug in/TamoZP"_s);
+            QCOMPARE(run.state(), u"shown|-|/ 設定/登録情報削除中...|%1|%2|120 -42|confirm|error 75"_s.arg(format, flag));
+            const bool inFirst = nth <= callsPerDeletion;
+            QVERIFY2(inFirst ? flag == u"1" : format == u"<absent>", qPrintable(QString::number(nth)));
+            landedAnyway += (inFirst ? format : flag) == u"<absent>";
         }
-        QVERIFY(faults >= 2); // at least one call in each deletion
-        QVERIFY(landedAnyway < faults);
+        QVERIFY(faults >= 2 && landedAnyway < faults); // a call in each deletion; not every failure lands
     }
 };
 
