@@ -34,7 +34,7 @@ int main(int argc, char** argv)
     QApplication::setCursorFlashTime(0); // a caret that does not blink draws the same each time
     vb::setProgramTitle(QStringLiteral("TamoZP"));
     vb::setFixedNow(vb::DateValue(2001, 3, 29, 14, 5, 9));
-    vb::SaveSetting(QString::fromUtf16(zp::kAppName), QString::fromUtf16(zp::kSectionMain),
+    vb::SettingsStore::fromEnvironment().SaveSetting(QString::fromUtf16(zp::kAppName), QString::fromUtf16(zp::kSectionMain),
                     QString::fromUtf16(zp::kKeyFormat), QStringLiteral("%yyyy%/%m%/%d%(%aaa%) %h:nn%"));
 
     zp::frmMain window({.end = [](int) { }});

@@ -12,7 +12,7 @@
 
 namespace clk {
 
-QString displayFormat(const std::optional<QString>& given)
+QString displayFormat(const vb::SettingsStore& store, const std::optional<QString>& given)
 {
     if (given)
         return *given;
@@ -22,11 +22,11 @@ QString displayFormat(const std::optional<QString>& given)
         return vb::OnError::Exit;
     });
     guard([&] {
-        flag = vb::GetSetting(QString::fromUtf16(zp::kAppName), QString::fromUtf16(zp::kSectionPlugIn),
-                              QString::fromUtf16(zp::kKeyEnable), QString());
+        flag = store.GetSetting(QString::fromUtf16(zp::kAppName), QString::fromUtf16(zp::kSectionPlugIn),
+                                 QString::fromUtf16(zp::kKeyEnable), QString());
     });
     if (flag == u"1")
-        return zp::GetZPF();
+        return zp::GetZPF(store);
     return QString::fromUtf16(kBuiltInFormat);
 }
 

@@ -8,13 +8,17 @@
 
 #include <optional>
 
+namespace vb {
+class SettingsStore;
+}
+
 namespace clk {
 
 // The format a host shows: `given` when there is one; otherwise the stored format when the
 // stored enable flag is exactly "1"; otherwise the built-in clock. A store that cannot be read
 // gives the built-in clock and one line on standard error; the stored format's own reader
 // reports its failures itself.
-QString displayFormat(const std::optional<QString>& given);
+QString displayFormat(const vb::SettingsStore& store, const std::optional<QString>& given);
 
 // The text with every lone surrogate, which UTF-8 cannot carry, replaced by U+FFFD (Qt's own
 // conversion would write "?").

@@ -52,7 +52,7 @@ QString restartKey() { return QString::fromUtf16(zp::kKeyRestartRecv); }
 
 class FollowHost {
 public:
-    explicit FollowHost(const ClockOptions& options) : options_(options) { }
+    FollowHost(const vb::SettingsStore& store, const ClockOptions& options) : store_(store), options_(options) { }
 
     int run()
     {
@@ -63,7 +63,7 @@ public:
             finish();
             return 1;
         }
-        format_ = displayFormat(options_.format);
+        format_ = displayFormat(store_, options_.format);
         if (refresh())
             loop();
         finish();
@@ -106,7 +106,7 @@ private:
             errorLine(QStringLiteral("cannot store RestartMsgRecv: ") + e.description);
             return vb::OnError::Exit;
         });
-        guard([&] { vb::SaveSetting(app(), plugIn(), restartKey(), QString::number(handle_)); });
+        guard([&] { store_.SaveSetting(app(), plugIn(), restartKey(), QString::number(handle_)); });
     }
 
     // Withdraws the handle only while it is still this host's: another host that started later
@@ -117,7 +117,7 @@ private:
             errorLine(QStringLiteral("cannot clear RestartMsgRecv: ") + e.description);
             return vb::OnError::Exit;
         });
-        guard([&] { vb::SaveSettingIf(app(), plugIn(), restartKey(), QString::number(handle_), QStringLiteral("0")); });
+        guard([&] { store_.SaveSettingIf(app(), plugIn(), restartKey(), QString::number(handle_), QStringLiteral("0")); });
     }
 
     bool openWatches()
@@ -130,7 +130,7 @@ private:
                       + systemError(errno));
             return false;
         }
-        const QFileInfo settings(vb::settingsFilePath(app()));
+        const QFileInfo settings(store_.filePath(app()));
         settingsFolder_ = QFile::encodeName(settings.absolutePath());
         settingsName_ = settings.fileName();
         inotify_.reset(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
@@ -192,7 +192,7 @@ private:
             if (fds[Timer].revents)
                 due = drainTimer();
             if (reloadNeeded)
-                format_ = displayFormat(options_.format);
+                format_ = displayFormat(store_, options_.format);
             if (reloadNeeded || due) {
                 watchSettingsFolder(false);
                 if (!refresh())
@@ -301,6 +301,7 @@ private:
         withdrawHandle();
     }
 
+    const vb::SettingsStore& store_;
     const ClockOptions& options_;
     qint32 handle_ = 0;
     QString socketPath_;
@@ -331,14 +332,14 @@ void unblockExitSignals()
     ::sigprocmask(SIG_UNBLOCK, &set, nullptr);
 }
 
-int runFollow(const ClockOptions& options)
+int runFollow(const vb::SettingsStore& store, const ClockOptions& options)
 {
     // A closed standard output must come back from write() as EPIPE, not end the process
     // before the socket and the handle are cleaned up.
     ::signal(SIGPIPE, SIG_IGN);
     if (options.at)
         vb::setFixedNow(*options.at);
-    FollowHost host(options);
+    FollowHost host(store, options);
     return host.run();
 }
 

@@ -10,6 +10,10 @@
 #include <QString>
 #include <QStringView>
 
+namespace vb {
+class SettingsStore;
+}
+
 namespace clk {
 
 // SIGINT, SIGTERM and SIGHUP end the host in order (socket removed, handle withdrawn). They
@@ -20,7 +24,7 @@ void unblockExitSignals();
 
 // Runs the host until an exit signal or until standard output is closed; the exit status.
 // An unusable runtime folder or socket gives one line on standard error and status 1.
-int runFollow(const ClockOptions& options);
+int runFollow(const vb::SettingsStore& store, const ClockOptions& options);
 
 // Whether a time key is of the "h:n:s" form (changes every second) rather than "h:n".
 bool keyHasSeconds(QStringView timeKey);

@@ -7,6 +7,7 @@
 
 #include "runtime/Clock.h"
 #include "runtime/Program.h"
+#include "runtime/SettingsStore.h"
 
 #include <QCoreApplication>
 
@@ -16,11 +17,11 @@ namespace {
 
 using namespace clk;
 
-int expandOnce(const ClockOptions& options)
+int expandOnce(const vb::SettingsStore& store, const ClockOptions& options)
 {
     if (options.at)
         vb::setFixedNow(*options.at);
-    const QString format = displayFormat(options.format);
+    const QString format = displayFormat(store, options.format);
     QString timeKey;
     const QString text = zp::FromZPFToShowClk(format, timeKey);
     QByteArray out = outputLine(text, options.json);
@@ -43,10 +44,11 @@ int clockMain(const QStringList& arguments)
     case Command::Run:
         break;
     }
+    const vb::SettingsStore store = vb::SettingsStore::fromEnvironment();
     if (parsed.options.follow)
-        return runFollow(parsed.options);
+        return runFollow(store, parsed.options);
     unblockExitSignals();
-    return expandOnce(parsed.options);
+    return expandOnce(store, parsed.options);
 }
 
 } // namespace

@@ -17,36 +17,36 @@ QString sectionPlugIn() { return QString::fromUtf16(kSectionPlugIn); }
 
 } // namespace
 
-QString GetZPF()
+QString GetZPF(const vb::SettingsStore& store)
 {
     vb::Guard guard(QStringLiteral("GetZPF"), engineReport);
     QString sFormat = QStringLiteral("");
-    guard([&] { sFormat = vb::GetSetting(app(), sectionMain(), QString::fromUtf16(kKeyFormat), QStringLiteral("")); });
+    guard([&] { sFormat = store.GetSetting(app(), sectionMain(), QString::fromUtf16(kKeyFormat), QStringLiteral("")); });
     return sFormat;
 }
 
-bool SetZP(const FormatSource& source)
+bool SetZP(const vb::SettingsStore& store, const FormatSource& source)
 {
     vb::Guard guard(QStringLiteral("frmMain!SetZP"), windowReport);
     // The flag is the decimal text of a 16-bit integer: exactly "0" or "1".
     guard([&] {
         const vb::Int16 flag(vb::Trim(source.formatText()).isEmpty() ? 0 : 1);
-        vb::SaveSetting(app(), sectionPlugIn(), QString::fromUtf16(kKeyEnable), vb::CStr(flag));
+        store.SaveSetting(app(), sectionPlugIn(), QString::fromUtf16(kKeyEnable), vb::CStr(flag));
     });
     guard([&] {
-        vb::SaveSetting(app(), sectionMain(), QString::fromUtf16(kKeyFormat), source.formatText());
+        store.SaveSetting(app(), sectionMain(), QString::fromUtf16(kKeyFormat), source.formatText());
     });
     return !guard.failed();
 }
 
-void DisableZP()
+void DisableZP(const vb::SettingsStore& store)
 {
-    vb::SaveSetting(app(), sectionPlugIn(), QString::fromUtf16(kKeyEnable), vb::CStr(vb::Int16(0)));
+    store.SaveSetting(app(), sectionPlugIn(), QString::fromUtf16(kKeyEnable), vb::CStr(vb::Int16(0)));
 }
 
-void RequestRestart()
+void RequestRestart(const vb::SettingsStore& store)
 {
-    const QString text = vb::GetSetting(app(), sectionPlugIn(), QString::fromUtf16(kKeyRestartRecv),
+    const QString text = store.GetSetting(app(), sectionPlugIn(), QString::fromUtf16(kKeyRestartRecv),
                                         QStringLiteral("0"));
     const qint32 handle = vb::CLng(text).value();
     if (handle == 0)

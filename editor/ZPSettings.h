@@ -6,6 +6,10 @@
 
 #include <QString>
 
+namespace vb {
+class SettingsStore;
+}
+
 namespace zp {
 
 inline constexpr char16_t kAppName[] = u"Tamo for Windows NT/95";
@@ -27,19 +31,19 @@ public:
 
 // The stored format, or "" when absent. Guarded: a failure shows the engine report with place
 // "GetZPF" and gives "".
-QString GetZPF();
+QString GetZPF(const vb::SettingsStore& store);
 
 // Stores the enable flag ("0" when the trimmed text is empty, else "1") and then the text
 // itself, reading `source` once for each. Guarded: a failure shows the window report with
 // place "frmMain!SetZP" and goes on with the next step. True when both values were stored.
-bool SetZP(const FormatSource& source);
+bool SetZP(const vb::SettingsStore& store, const FormatSource& source);
 
 // Stores the enable flag "0". Unguarded: a store error reaches the caller.
-void DisableZP();
+void DisableZP(const vb::SettingsStore& store);
 
 // Reads RestartMsgRecv (default "0") as a signed 32-bit handle; when it is not 0, posts the
 // restart message to that host without waiting. Unguarded: text that is no number raises 13
 // to the caller; a missing or unreachable host is silent.
-void RequestRestart();
+void RequestRestart(const vb::SettingsStore& store);
 
 } // namespace zp

@@ -289,11 +289,11 @@ void frmMain::cmdMain_Click(qint16 Index)
             int answer = vb::vbNo;
             guard([&] { answer = vb::MsgBox(kDisablePrompt, vb::vbYesNo | vb::vbDefaultButton2); });
             if (guard.test([&] { return answer == vb::vbYes; })) {
-                if (!guard([] { DisableZP(); }))
+                if (!guard([&] { DisableZP(store_); }))
                     return; // as for SetZP: the flag may still say enabled, so stay open
             }
         }
-        guard([] { RequestRestart(); });
+        guard([&] { RequestRestart(store_); });
         guard([&] { close(); });
         return;
     }
@@ -331,7 +331,7 @@ void frmMain::Form_Load()
     guard([&] { cboSet->setCurrentIndex(0); });
     for (size_t i = 0; i < sSetCode.size(); ++i)
         guard([&] { sSetCode[i] = kSetCodes[i].toString(); });
-    guard([&] { txtSet->setText(GetZPF()); });
+    guard([&] { txtSet->setText(GetZPF(store_)); });
     guard([&] { txtSet->setSelection(0, vb::Len(txtSet->text())); });
 }
 
@@ -352,7 +352,7 @@ void frmMain::txtSample_Click()
 
 bool frmMain::SetZP()
 {
-    return zp::SetZP(TextOf(*txtSet));
+    return zp::SetZP(store_, TextOf(*txtSet));
 }
 
 } // namespace zp

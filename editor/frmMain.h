@@ -14,6 +14,7 @@
 #include "editor/Tokens.h"
 #include "runtime/Error.h"
 #include "runtime/Program.h"
+#include "runtime/SettingsStore.h"
 
 #include <QString>
 #include <QWidget>
@@ -71,6 +72,7 @@ private:
     QWidget* createControl(const ControlRow& row);
 
     WindowHooks hooks_;
+    vb::SettingsStore store_ = vb::SettingsStore::fromEnvironment();
     bool unloaded_ = false;
 
     Frame* fraSet = nullptr;

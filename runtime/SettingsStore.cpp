@@ -411,7 +411,7 @@ QString homeFolder()
     return QStringLiteral("/");
 }
 
-QString configHome()
+QString environmentConfigHome()
 {
     // A relative XDG_CONFIG_HOME is invalid and ignored, as the base-directory rules say.
     const QByteArray xdg = qgetenv("XDG_CONFIG_HOME");
@@ -624,12 +624,19 @@ IniFile load(const QString& path)
 
 } // namespace
 
-QString settingsFilePath(const QString& app)
+SettingsStore SettingsStore::fromEnvironment()
+{
+    return SettingsStore(environmentConfigHome());
+}
+
+SettingsStore::SettingsStore(QString configHome) : configHome_(withoutTrailingSlashes(std::move(configHome))) { }
+
+QString SettingsStore::filePath(const QString& app) const
 {
     QString name = app;
     name.replace(u'%', QStringLiteral("%25"));
     name.replace(u'/', QStringLiteral("%2F"));
-    return configHome() + QStringLiteral("/vb-program-settings/") + name + QStringLiteral(".ini");
+    return configHome_ + QStringLiteral("/vb-program-settings/") + name + QStringLiteral(".ini");
 }
 
 namespace {
@@ -671,11 +678,11 @@ void putEntry(IniFile& file, const QString& section, const QString& key, const Q
 
 } // namespace
 
-void SaveSetting(const QString& app, const QString& section, const QString& key,
-                 const QString& value)
+void SettingsStore::SaveSetting(const QString& app, const QString& section, const QString& key,
+                                  const QString& value) const
 {
     checkNames(app, section, key);
-    const QString path = settingsFilePath(app);
+    const QString path = filePath(app);
     makeFolders(folderOf(path), path);
     StoreLock lock;
     if (!lock.acquire(path, Access::Write))
@@ -685,11 +692,11 @@ void SaveSetting(const QString& app, const QString& section, const QString& key,
     writeFile(path, file.serialize());
 }
 
-bool SaveSettingIf(const QString& app, const QString& section, const QString& key,
-                   const QString& expected, const QString& value)
+bool SettingsStore::SaveSettingIf(const QString& app, const QString& section, const QString& key,
+                                  const QString& expected, const QString& value) const
 {
     checkNames(app, section, key);
-    const QString path = settingsFilePath(app);
+    const QString path = filePath(app);
     StoreLock lock;
     if (!lock.acquire(path, Access::Write))
         return false; // no folder: nothing stored, so nothing to replace
@@ -703,11 +710,11 @@ bool SaveSettingIf(const QString& app, const QString& section, const QString& ke
     return true;
 }
 
-QString GetSetting(const QString& app, const QString& section, const QString& key,
-                   const QString& defaultValue)
+QString SettingsStore::GetSetting(const QString& app, const QString& section, const QString& key,
+                                     const QString& defaultValue) const
 {
     checkNames(app, section, key);
-    const QString path = settingsFilePath(app);
+    const QString path = filePath(app);
     StoreLock lock;
     if (!lock.acquire(path, Access::Read))
         return defaultValue;
@@ -717,10 +724,10 @@ QString GetSetting(const QString& app, const QString& section, const QString& ke
     return at < 0 ? defaultValue : file.lines[at].value;
 }
 
-void DeleteSetting(const QString& app, const QString& section, const QString& key)
+void SettingsStore::DeleteSetting(const QString& app, const QString& section, const QString& key) const
 {
     checkNames(app, section, key);
-    const QString path = settingsFilePath(app);
+    const QString path = filePath(app);
     StoreLock lock;
     if (!lock.acquire(path, Access::Write))
         raiseAt(InvalidArgument, path);

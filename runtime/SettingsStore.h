@@ -6,8 +6,7 @@
 // each other's last write and a failed write loses nothing. There is no in-process cache.
 // Depends on Qt Core only.
 //
-// File: ${XDG_CONFIG_HOME:-$HOME/.config}/vb-program-settings/<application>.ini (a relative
-// XDG_CONFIG_HOME is ignored), "/" in the application name written "%2F" and "%" as "%25".
+// File: <config home>/vb-program-settings/<application>.ini, "/" in the application name written "%2F" and "%" as "%25".
 // Missing folders are created 0700; the file is written 0600 (a symbolic link at its place is
 // written through). The lock is an exclusive flock on "<file>.lock" beside it, waited for up
 // to 2 seconds. A read that may not create or open the lock file (a read-only folder) reads
@@ -55,25 +54,39 @@
 
 namespace vb {
 
-// The settings file of an application; reads the environment, touches nothing.
-QString settingsFilePath(const QString& app);
+// The store under one configuration folder. Programs build one from the environment in main
+// and hand it to whatever reads or writes settings; tests build one on a temporary folder.
+class SettingsStore {
+public:
+    // $XDG_CONFIG_HOME when it is absolute, else $HOME/.config (the password entry's home when
+    // HOME is not absolute), read once, here.
+    static SettingsStore fromEnvironment();
+    explicit SettingsStore(QString configHome);
 
-// Stores one value (creating the folder, file, section and key as needed).
-void SaveSetting(const QString& app, const QString& section, const QString& key,
-                 const QString& value);
+    QString configHome() const { return configHome_; }
+    // The settings file of an application; touches nothing.
+    QString filePath(const QString& app) const;
 
-// Stores `value` only while the stored value is `expected` (the compare and the write under
-// one lock, so no other program's write can fall between them). True when it stored.
-bool SaveSettingIf(const QString& app, const QString& section, const QString& key,
-                   const QString& expected, const QString& value);
+    // Stores one value (creating the folder, file, section and key as needed).
+    void SaveSetting(const QString& app, const QString& section, const QString& key,
+                     const QString& value) const;
 
-// The stored value, or `defaultValue` when the file, section or key is absent. A file that
-// does not parse raises 75 even when the key is absent.
-QString GetSetting(const QString& app, const QString& section, const QString& key,
-                   const QString& defaultValue = QString());
+    // Stores `value` only while the stored value is `expected` (the compare and the write under
+    // one lock, so no other program's write can fall between them). True when it stored.
+    bool SaveSettingIf(const QString& app, const QString& section, const QString& key,
+                       const QString& expected, const QString& value) const;
 
-// Removes exactly one key; its section and the other keys stay. Raises 5 when it is absent.
-void DeleteSetting(const QString& app, const QString& section, const QString& key);
+    // The stored value, or `defaultValue` when the file, section or key is absent. A file that
+    // does not parse raises 75 even when the key is absent.
+    QString GetSetting(const QString& app, const QString& section, const QString& key,
+                       const QString& defaultValue = QString()) const;
+
+    // Removes exactly one key; its section and the other keys stay. Raises 5 when it is absent.
+    void DeleteSetting(const QString& app, const QString& section, const QString& key) const;
+
+private:
+    QString configHome_;
+};
 
 // Failure injection, for tests. Counting starts at this call: the store's `nth` fallible
 // system call from now on (1-based, across operations: mkdir, open, flock, fstat, read, the

@@ -136,12 +136,12 @@ QByteArray report(const char16_t* place, qint32 number)
 
 void store(const char16_t* section, const char16_t* key, const QString& value)
 {
-    vb::SaveSetting(kApp, QString::fromUtf16(section), QString::fromUtf16(key), value);
+    vb::SettingsStore::fromEnvironment().SaveSetting(kApp, QString::fromUtf16(section), QString::fromUtf16(key), value);
 }
 
 QString restartRecv()
 {
-    return vb::GetSetting(kApp, QString::fromUtf16(zp::kSectionPlugIn),
+    return vb::SettingsStore::fromEnvironment().GetSetting(kApp, QString::fromUtf16(zp::kSectionPlugIn),
                           QString::fromUtf16(zp::kKeyRestartRecv), u"<absent>"_s);
 }
 
@@ -189,7 +189,7 @@ TEST(ClockOnce, ShowsTheGivenStoredOrBuiltInFormat)
     };
     for (const Row& row : rows) {
         TestEnv env;
-        QFile file(vb::settingsFilePath(kApp));
+        QFile file(vb::SettingsStore::fromEnvironment().filePath(kApp));
         ASSERT_TRUE(!row.ini || (QDir().mkpath(QFileInfo(file).absolutePath()) && file.open(QIODevice::WriteOnly)
                                  && file.write(row.ini) > 0 && file.flush()));
         const QByteArray err = QByteArray::fromStdString(row.err).replace("<file>", QFile::encodeName(file.fileName()));
@@ -230,10 +230,10 @@ TEST(ClockFollow, ReloadsOnTheRestartRequestOrAChangedFileAlone)
     TestEnv env;
     Host host(kFrozen);
     ASSERT_EQ(host.nextLine(kStartMs), "13:05") << host.err().toStdString();
-    ASSERT_TRUE(zp::SetZP(Text(u"%yyyy%年%m%月%d%日 %h:nn%"_s)));
-    zp::RequestRestart();
+    ASSERT_TRUE(zp::SetZP(vb::SettingsStore::fromEnvironment(), Text(u"%yyyy%年%m%月%d%日 %h:nn%"_s)));
+    zp::RequestRestart(vb::SettingsStore::fromEnvironment());
     EXPECT_TRUE(host.waitForLine("2001年3月29日 13:05", kReloadMs));
-    zp::DisableZP();
+    zp::DisableZP(vb::SettingsStore::fromEnvironment());
     EXPECT_EQ(host.nextLine(kReloadMs), "13:05");
     store(zp::kSectionMain, zp::kKeyFormat, u"%m%月"_s);
     EXPECT_EQ(host.nextLine(kQuietMs), std::nullopt) << "not enabled";
@@ -241,14 +241,14 @@ TEST(ClockFollow, ReloadsOnTheRestartRequestOrAChangedFileAlone)
     EXPECT_EQ(host.nextLine(kReloadMs), "3月");
 
     // Written and kept open: the watch reports a file only when it is closed.
-    QFile file(vb::settingsFilePath(kApp));
+    QFile file(vb::SettingsStore::fromEnvironment().filePath(kApp));
     const QByteArray ini = "[Plug in]\nTamoZP=1\nRestartMsgRecv=" + QByteArray::number(host.pid())
         + "\n[Main]\nZPFormat=%yyyy%年\n";
     ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(ini) > 0 && file.flush());
     for (const vb::WindowMessage& m : {vb::WindowMessage{0x0202, 0, 0}, {0x0203, 1, 0}, {0x0203, 0, -1}})
         vb::PostMessage(host.pid(), m.msg, m.wParam, m.lParam);
     EXPECT_EQ(host.nextLine(kQuietMs), std::nullopt) << "not the restart message";
-    zp::RequestRestart();
+    zp::RequestRestart(vb::SettingsStore::fromEnvironment());
     EXPECT_EQ(host.nextLine(kReloadMs), "2001年");
     EXPECT_EQ(host.err(), "");
 }

@@ -26,7 +26,7 @@ const QString kApp = u"Tamo for Windows NT/95"_s;
 QString stored(const QString& value) { return storedValue(kApp, value); }
 void save(const QString& value, const QString& text)
 {
-    vb::SaveSetting(kApp, value.section(u'/', 0, 0), value.section(u'/', 1), text);
+    vb::SettingsStore::fromEnvironment().SaveSetting(kApp, value.section(u'/', 0, 0), value.section(u'/', 1), text);
 }
 
 } // namespace
@@ -36,10 +36,10 @@ TEST(GetZPF, AnUnreadableStoreIsReportedAndGivesEmpty)
     TestEnv env;
     FakeMessageBox boxes;
     save(u"Main/ZPFormat"_s, u"%h:nn%"_s);
-    QFile file(vb::settingsFilePath(kApp));
+    QFile file(vb::SettingsStore::fromEnvironment().filePath(kApp));
     ASSERT_TRUE(file.open(QIODevice::Append) && file.write("junk\n") > 0);
     file.close();
-    EXPECT_EQ(zp::GetZPF(), u""_s);
+    EXPECT_EQ(zp::GetZPF(vb::SettingsStore::fromEnvironment()), u""_s);
     ASSERT_EQ(boxes.shown.size(), 1);
     const vb::Error expected{75, vb::errorDescription(75) + u' ' + file.fileName() + u":3"_s};
     EXPECT_EQ(boxes.shown[0].prompt, zp::engineReportText(u"GetZPF"_s, expected));
@@ -58,10 +58,10 @@ TEST(SetZP, AFailedFirstStepIsReportedAndTheSecondStillRuns)
     } spaces;
     save(u"Plug in/TamoZP"_s, u"-"_s);
     vb::injectSettingsFault(1, ENOSPC);
-    EXPECT_FALSE(zp::SetZP(spaces));
+    EXPECT_FALSE(zp::SetZP(vb::SettingsStore::fromEnvironment(), spaces));
     vb::injectSettingsFault(0, 0);
     ASSERT_EQ(boxes.shown.size(), 1);
-    const vb::Error expected{61, vb::errorDescription(61) + u' ' + vb::settingsFilePath(kApp)};
+    const vb::Error expected{61, vb::errorDescription(61) + u' ' + vb::SettingsStore::fromEnvironment().filePath(kApp)};
     EXPECT_EQ(boxes.shown[0].prompt, zp::windowReportText(u"frmMain!SetZP"_s, expected));
     EXPECT_EQ(stored(u"Plug in/TamoZP"_s) + u'|' + stored(u"Main/ZPFormat"_s), u"-|  "_s);
 }
@@ -85,7 +85,7 @@ TEST(RequestRestart, PostsToTheStoredHandleOnly)
             save(u"Plug in/RestartMsgRecv"_s, *text);
         qint32 raised = 0;
         try {
-            zp::RequestRestart();
+            zp::RequestRestart(vb::SettingsStore::fromEnvironment());
         } catch (const vb::Error& e) {
             raised = e.number;
         }

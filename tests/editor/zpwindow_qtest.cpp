@@ -35,14 +35,14 @@ const QByteArray kRestart("\x03\x02\0\0\0\0\0\0\0\0\0\0", 12);
 QString setting(const char16_t* section, const char16_t* key)
 {
     try {
-        return vb::GetSetting(kApp, QString::fromUtf16(section), QString::fromUtf16(key), kAbsent);
+        return vb::SettingsStore::fromEnvironment().GetSetting(kApp, QString::fromUtf16(section), QString::fromUtf16(key), kAbsent);
     } catch (const vb::Error& e) {
         return u"<error %1>"_s.arg(e.number);
     }
 }
 void save(const char16_t* section, const char16_t* key, const QString& value)
 {
-    vb::SaveSetting(kApp, QString::fromUtf16(section), QString::fromUtf16(key), value);
+    vb::SettingsStore::fromEnvironment().SaveSetting(kApp, QString::fromUtf16(section), QString::fromUtf16(key), value);
 }
 // A box by what it is: "malformed", "disable?", "about", "report <number> <place>"; any other
 // by its prompt.
@@ -344,7 +344,7 @@ private slots:
             s.boxes.answer({disable});
         }
         if (action.startsWith(u"broken")) {
-            QVERIFY(QFile::remove(vb::settingsFilePath(kApp)) && QDir().mkpath(vb::settingsFilePath(kApp)));
+            QVERIFY(QFile::remove(vb::SettingsStore::fromEnvironment().filePath(kApp)) && QDir().mkpath(vb::SettingsStore::fromEnvironment().filePath(kApp)));
             action.remove(0, 7);
         }
         QWidget* target = s.get(action.section(u' ', 1));

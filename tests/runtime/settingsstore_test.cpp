@@ -30,9 +30,9 @@ namespace {
 
 const QString kApp = u"Tamo for Windows NT/95"_s;
 
-void save(const QString& section, const QString& key, const QString& value) { vb::SaveSetting(kApp, section, key, value); }
-QString get(const QString& section, const QString& key, const QString& fallback = {}) { return vb::GetSetting(kApp, section, key, fallback); }
-void deleteKey(const QString& section, const QString& key) { vb::DeleteSetting(kApp, section, key); }
+void save(const QString& section, const QString& key, const QString& value) { vb::SettingsStore::fromEnvironment().SaveSetting(kApp, section, key, value); }
+QString get(const QString& section, const QString& key, const QString& fallback = {}) { return vb::SettingsStore::fromEnvironment().GetSetting(kApp, section, key, fallback); }
+void deleteKey(const QString& section, const QString& key) { vb::SettingsStore::fromEnvironment().DeleteSetting(kApp, section, key); }
 
 template <class F>
 vb::Error errorOf(F f) try { f(); return {}; } catch (const vb::Error& e) { return e; }
@@ -71,7 +71,7 @@ QStringList leftovers(const QString& iniPath)
 TEST(SettingsStorePath, FileName)
 {
     TestEnv env;
-    EXPECT_EQ(vb::settingsFilePath(u"/x//y%"_s), env.configHome() + u"/vb-program-settings/%2Fx%2F%2Fy%25.ini"_s);
+    EXPECT_EQ(vb::SettingsStore::fromEnvironment().filePath(u"/x//y%"_s), env.configHome() + u"/vb-program-settings/%2Fx%2F%2Fy%25.ini"_s);
 }
 
 // The line a value is written as, and the value read back by another process and from it.
@@ -90,7 +90,7 @@ TEST(SettingsStoreValues, FileTextAndAnotherProcess)
         {"other controls, separators, noncharacters", QString(QChar(0)) + QChar(0x7F) + QChar(0x85) + QChar(0x2028) + QChar(0xFFFF),
          "k=\\u0000\\u007F\\u0085\\u2028\\uFFFF"},
     };
-    const QString path = vb::settingsFilePath(kApp);
+    const QString path = vb::SettingsStore::fromEnvironment().filePath(kApp);
     for (const auto& r : rows) {
         QFile::remove(path);
         save(u"Main"_s, u"k"_s, r.value);
@@ -125,7 +125,7 @@ TEST(SettingsStoreValues, ReadingCreatesNothingWritingCreatesPrivately)
     const mode_t oldMask = ::umask(0);
     save(u"Main"_s, u"ZPFormat"_s, u"x"_s);
     ::umask(oldMask);
-    const QString path = vb::settingsFilePath(kApp);
+    const QString path = vb::SettingsStore::fromEnvironment().filePath(kApp);
     EXPECT_EQ(modeOf(path), 0600u);
     EXPECT_EQ(modeOf(QFileInfo(path).path()), 0700u);
     EXPECT_EQ(modeOf(env.configHome()), 0700u) << "missing parents are private too";
@@ -137,13 +137,13 @@ TEST(SettingsStoreValues, ReadingCreatesNothingWritingCreatesPrivately)
 TEST(SettingsStoreValues, SaveIfReplacesOnlyTheExpectedValue)
 {
     TestEnv env;
-    EXPECT_FALSE(vb::SaveSettingIf(kApp, u"Plug in"_s, u"RestartMsgRecv"_s, u"42"_s, u"0"_s)) << "no folder yet";
+    EXPECT_FALSE(vb::SettingsStore::fromEnvironment().SaveSettingIf(kApp, u"Plug in"_s, u"RestartMsgRecv"_s, u"42"_s, u"0"_s)) << "no folder yet";
     save(u"Plug in"_s, u"RestartMsgRecv"_s, u"43"_s);
-    EXPECT_FALSE(vb::SaveSettingIf(kApp, u"Plug in"_s, u"RestartMsgRecv"_s, u"42"_s, u"0"_s));
-    EXPECT_FALSE(vb::SaveSettingIf(kApp, u"Plug in"_s, u"Other"_s, u"42"_s, u"0"_s)) << "an absent key stays absent";
+    EXPECT_FALSE(vb::SettingsStore::fromEnvironment().SaveSettingIf(kApp, u"Plug in"_s, u"RestartMsgRecv"_s, u"42"_s, u"0"_s));
+    EXPECT_FALSE(vb::SettingsStore::fromEnvironment().SaveSettingIf(kApp, u"Plug in"_s, u"Other"_s, u"42"_s, u"0"_s)) << "an absent key stays absent";
     EXPECT_EQ(get(u"Plug in"_s, u"RestartMsgRecv"_s), u"43"_s);
     EXPECT_EQ(get(u"Plug in"_s, u"Other"_s, u"<absent>"_s), u"<absent>"_s);
-    EXPECT_TRUE(vb::SaveSettingIf(kApp, u"Plug in"_s, u"RestartMsgRecv"_s, u"43"_s, u"0"_s));
+    EXPECT_TRUE(vb::SettingsStore::fromEnvironment().SaveSettingIf(kApp, u"Plug in"_s, u"RestartMsgRecv"_s, u"43"_s, u"0"_s));
     EXPECT_EQ(get(u"Plug in"_s, u"RestartMsgRecv"_s), u"0"_s);
 }
 
@@ -165,7 +165,7 @@ TEST(SettingsStoreKeeping, OnlyTheChangedLineMoves)
         {"delete the only key: the section stays", u"Plug in"_s, u"Other"_s, nullptr, head + format + comment + "\n[Window]\n" + last},
         {"delete the last line", u"Window"_s, u"Top"_s, nullptr, head + format + middle},
     };
-    const QString path = vb::settingsFilePath(kApp);
+    const QString path = vb::SettingsStore::fromEnvironment().filePath(kApp);
     for (const auto& r : rows) {
         writeBytes(path, initial);
         r.value ? save(r.section, r.key, QString::fromUtf16(r.value)) : deleteKey(r.section, r.key);
@@ -194,7 +194,7 @@ TEST(SettingsStoreFailures, UnparsableFileRaises75AndStaysAsItWas)
         {"unknown escape", "[Main]\nk=C:\\Users\n", 2},
         {"key twice", "[Main]\nk=1\nk=2\n", 3},
     };
-    const QString path = vb::settingsFilePath(kApp);
+    const QString path = vb::SettingsStore::fromEnvironment().filePath(kApp);
     for (const auto& r : rows) {
         writeBytes(path, r.file);
         // Checked before any lookup: also for absent keys and other sections.
@@ -209,7 +209,7 @@ TEST(SettingsStoreFailures, UnparsableFileRaises75AndStaysAsItWas)
 TEST(SettingsStoreFailures, AbsentKeysAndUnwritableNamesRaise5)
 {
     TestEnv env;
-    const QString path = vb::settingsFilePath(kApp);
+    const QString path = vb::SettingsStore::fromEnvironment().filePath(kApp);
     writeBytes(path, "[Main]\nother=1\n[Plug in]\nk=1\n");
     EXPECT_EQ(errorOf([&] { deleteKey(u"Main"_s, u"k"_s); }).description, vb::errorDescription(5) + u' ' + path);
     EXPECT_EQ(readBytes(path), "[Main]\nother=1\n[Plug in]\nk=1\n");
@@ -221,13 +221,13 @@ TEST(SettingsStoreFailures, AbsentKeysAndUnwritableNamesRaise5)
         {"key with a trailing tab", u"A"_s, u"S"_s, u"k\t"_s},
     };
     for (const auto& r : names) {
-        EXPECT_EQ(errorOf([&] { vb::SaveSetting(r.app, r.section, r.key, u"v"_s); }).number, 5) << r.name;
-        EXPECT_EQ(errorOf([&] { vb::GetSetting(r.app, r.section, r.key); }).number, 5) << r.name;
-        EXPECT_EQ(errorOf([&] { vb::DeleteSetting(r.app, r.section, r.key); }).number, 5) << r.name;
+        EXPECT_EQ(errorOf([&] { vb::SettingsStore::fromEnvironment().SaveSetting(r.app, r.section, r.key, u"v"_s); }).number, 5) << r.name;
+        EXPECT_EQ(errorOf([&] { vb::SettingsStore::fromEnvironment().GetSetting(r.app, r.section, r.key); }).number, 5) << r.name;
+        EXPECT_EQ(errorOf([&] { vb::SettingsStore::fromEnvironment().DeleteSetting(r.app, r.section, r.key); }).number, 5) << r.name;
     }
     EXPECT_FALSE(QFileInfo::exists(env.configHome())) << "raised before the disk is touched";
-    vb::SaveSetting(u"A"_s, u" [x] ; # = "_s, u"k;#["_s, u"v"_s);
-    EXPECT_EQ(vb::GetSetting(u"A"_s, u" [x] ; # = "_s, u"k;#["_s), u"v"_s) << "names the rules allow";
+    vb::SettingsStore::fromEnvironment().SaveSetting(u"A"_s, u" [x] ; # = "_s, u"k;#["_s, u"v"_s);
+    EXPECT_EQ(vb::SettingsStore::fromEnvironment().GetSetting(u"A"_s, u" [x] ; # = "_s, u"k;#["_s), u"v"_s) << "names the rules allow";
 }
 
 // The Nth fallible call fails, N = 1, 2 … until none fires: the right result or the errno's
@@ -235,7 +235,7 @@ TEST(SettingsStoreFailures, AbsentKeysAndUnwritableNamesRaise5)
 TEST(SettingsStoreFailures, EveryFallibleCallFailingInTurn)
 {
     TestEnv env;
-    const QString path = vb::settingsFilePath(kApp);
+    const QString path = vb::SettingsStore::fromEnvironment().filePath(kApp);
     const QByteArray initial = "; host\n[Plug in]\nRestartMsgRecv=77\n[Main]\nZPFormat=old\n";
     const auto saveOld = [] { save(u"Main"_s, u"ZPFormat"_s, u"new"_s); };
     const QByteArray saved = "; host\n[Plug in]\nRestartMsgRecv=77\n[Main]\nZPFormat=new\n";
@@ -285,7 +285,7 @@ TEST(SettingsStoreFailures, EveryFallibleCallFailingInTurn)
 TEST(SettingsStoreFailures, LockHeldBeyondOrWithinTheWait)
 {
     TestEnv env;
-    const QString path = vb::settingsFilePath(kApp);
+    const QString path = vb::SettingsStore::fromEnvironment().filePath(kApp);
     save(u"Main"_s, u"ZPFormat"_s, u"old"_s);
     const QByteArray before = readBytes(path);
     // Another process holds the lock until its standard input closes.
@@ -324,7 +324,7 @@ TEST(SettingsStoreFailures, PermissionDeniedRaises70)
     if (QProcess::execute(u"setpriv"_s, {u"--reuid=65534"_s, u"--regid=65534"_s, u"--clear-groups"_s, u"test"_s,
                                          u"-x"_s, settingsToolCommand({}).first()}) != 0)
         GTEST_SKIP() << "uid 65534 cannot run the settings tool from this build tree";
-    const QString path = vb::settingsFilePath(kApp);
+    const QString path = vb::SettingsStore::fromEnvironment().filePath(kApp);
     const QString folder = QFileInfo(path).path();
     setMode(env.root(), 0755);
     setMode(env.configHome(), 0755);
@@ -353,7 +353,7 @@ TEST(SettingsStoreFailures, PermissionDeniedRaises70)
 TEST(SettingsStoreConcurrency, TwoProcessesWritingDifferentKeys)
 {
     TestEnv env;
-    const QString path = vb::settingsFilePath(kApp);
+    const QString path = vb::SettingsStore::fromEnvironment().filePath(kApp);
     writeBytes(path, "; written by the host\n[Plug in]\nTamoZP=1\n");
     QProcess host, window;
     QStringList hostCommand = settingsToolCommand({u"hammer"_s, kApp, u"Plug in"_s, u"RestartMsgRecv"_s, u"500"_s});

@@ -20,17 +20,17 @@ int main(int argc, char** argv)
     const QString key = QString::fromUtf8(argv[4]);
     try {
         if (op == "save" && argc == 6) {
-            vb::SaveSetting(app, section, key, fromHexUnits(argv[5]));
+            vb::SettingsStore::fromEnvironment().SaveSetting(app, section, key, fromHexUnits(argv[5]));
         } else if (op == "get" && (argc == 5 || argc == 6)) {
             const QString def = argc == 6 ? fromHexUnits(argv[5]) : QString();
-            std::printf("%s\n", toHexUnits(vb::GetSetting(app, section, key, def)).constData());
+            std::printf("%s\n", toHexUnits(vb::SettingsStore::fromEnvironment().GetSetting(app, section, key, def)).constData());
         } else if (op == "delete" && argc == 5) {
-            vb::DeleteSetting(app, section, key);
+            vb::SettingsStore::fromEnvironment().DeleteSetting(app, section, key);
         } else if (op == "hammer" && argc == 6) {
             for (int i = 1; i <= std::atoi(argv[5]); ++i) {
                 const QString value = key + u'-' + QString::number(i);
-                vb::SaveSetting(app, section, key, value);
-                if (vb::GetSetting(app, section, key) != value) {
+                vb::SettingsStore::fromEnvironment().SaveSetting(app, section, key, value);
+                if (vb::SettingsStore::fromEnvironment().GetSetting(app, section, key) != value) {
                     std::printf("lost %d\n", i);
                     return 3;
                 }

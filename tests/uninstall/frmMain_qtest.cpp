@@ -32,7 +32,7 @@ void seed(bool plugIn = true)
     if (plugIn)
         values << u"Main/ZPFormat=%h:nn% %RS%"_s << u"Plug in/TamoZP=1"_s;
     for (const QString& v : std::as_const(values))
-        vb::SaveSetting(kApp, v.section(u'/', 0, 0), v.section(u'/', 1).section(u'=', 0, 0), v.section(u'=', 1));
+        vb::SettingsStore::fromEnvironment().SaveSetting(kApp, v.section(u'/', 0, 0), v.section(u'/', 1).section(u'=', 0, 0), v.section(u'=', 1));
 }
 bool hostValuesKept() { return stored(u"Main/WindowLeft"_s) == u"120" && stored(u"Plug in/RestartMsgRecv"_s) == u"-42"; }
 QString plugInValues() { return stored(u"Main/ZPFormat"_s) + u' ' + stored(u"Plug in/TamoZP"_s); }
@@ -47,7 +47,7 @@ struct Run {
         deletions << section + u'/' + key;
         if (beforeDelete)
             beforeDelete(int(deletions.size()));
-        vb::DeleteSetting(app, section, key);
+        vb::SettingsStore::fromEnvironment().DeleteSetting(app, section, key);
     }};
 
     explicit Run(int answer) { boxes.answer({answer}); }
