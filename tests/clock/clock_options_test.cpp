@@ -2,7 +2,7 @@
 
 #include "clock/ClockOptions.h"
 #include "clock/ClockText.h"
-#include "clock/FollowHost.h"
+#include "clock/HostCore.h"
 
 #include <gtest/gtest.h>
 
