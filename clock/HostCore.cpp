@@ -113,7 +113,9 @@ bool HostCore::ready(int fd)
     // While reads fail, every wake tries again.
     if (!reload && !due && !readFailing_)
         return false;
-    watchSettings(false);
+    // Watches change only with an event, or are missing until their folder is back.
+    if (reload || folderWatch_.wd < 0 || parentWatch_.wd < 0)
+        watchSettings(false);
     if (reload || readFailing_)
         loadFormat();
     if (fileChanged)
