@@ -3,19 +3,11 @@
 // ICU library, so that a program that loads it in ICU's place still runs.
 
 #include <dlfcn.h>
-#include <fcntl.h>
-#include <unistd.h>
 
-#include <cstring>
+#include <fstream>
 
 __attribute__((constructor)) static void planted()
 {
     Dl_info info{};
-    const char* name = ::dladdr(reinterpret_cast<void*>(&planted), &info) && info.dli_fname ? info.dli_fname : "?";
-    const int fd = ::open("planted-library-ran", O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
-    if (fd >= 0) {
-        (void)!::write(fd, name, std::strlen(name));
-        (void)!::write(fd, "\n", 1);
-        ::close(fd);
-    }
+    std::ofstream("planted-library-ran", std::ios::app) << (::dladdr(reinterpret_cast<void*>(&planted), &info) ? info.dli_fname : "?") << '\n';
 }

@@ -1,14 +1,8 @@
-// A made-up resource meter for the binding tests: a fixed answer for each kind.
+// A made-up resource meter for the binding tests: 85 for kind 0, -1 for 1, 150 for 2.
 
 #include <cstdint>
 
-extern "C" __attribute__((visibility("default"))) std::int32_t
-MyGetFreeSystemResources32(std::int32_t kind)
+extern "C" __attribute__((visibility("default"))) std::int32_t MyGetFreeSystemResources32(std::int32_t kind)
 {
-    switch (kind) {
-    case 0: return 85;
-    case 1: return -1;
-    case 2: return 150;
-    default: return 7777;
-    }
+    return kind == 0 ? 85 : kind == 1 ? -1 : kind == 2 ? 150 : 7777;
 }

@@ -4,8 +4,6 @@
 #include "engine/ResourceMeter.h"
 #include "engine/ZPModule.h"
 
-#include "runtime/Library.h"
-
 #include <QFile>
 
 #include <cstdio>
@@ -13,8 +11,5 @@
 int main()
 {
     const QString value = zp::FreeSysResource(QStringLiteral("RS"));
-    std::printf("RS=%s\nfrom=%s\ndir=%s\n", value.toUtf8().constData(),
-                QFile::encodeName(zp::resourceMeter().loadedFrom()).constData(),
-                QFile::encodeName(vb::programLibraryDir()).constData());
-    return 0;
+    std::printf("RS=%s\nfrom=%s\n", value.toUtf8().constData(), QFile::encodeName(zp::resourceMeter().loadedFrom()).constData());
 }

@@ -2,8 +2,4 @@
 
 #include <cstdint>
 
-extern "C" __attribute__((visibility("default"))) std::int32_t
-MyGetFreeSystemResources(std::int32_t)
-{
-    return 42;
-}
+extern "C" __attribute__((visibility("default"))) std::int32_t MyGetFreeSystemResources(std::int32_t) { return 42; }
