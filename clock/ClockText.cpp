@@ -16,18 +16,24 @@ QString displayFormat(const vb::SettingsStore& store, const std::optional<QStrin
 {
     if (given)
         return *given;
-    QString flag;
+    QString format = QString::fromUtf16(kBuiltInFormat);
     vb::Guard guard([](const vb::Error& e) {
         errorLine(QStringLiteral("cannot read the stored settings: ") + e.description);
         return vb::OnError::Exit;
     });
-    guard([&] {
-        flag = store.GetSetting(QString::fromUtf16(zp::kAppName), QString::fromUtf16(zp::kSectionPlugIn),
-                                 QString::fromUtf16(zp::kKeyEnable), QString());
-    });
-    if (flag == u"1")
-        return zp::GetZPF(store);
-    return QString::fromUtf16(kBuiltInFormat);
+    guard([&] { format = storedDisplayFormat(store); });
+    return format;
+}
+
+QString storedDisplayFormat(const vb::SettingsStore& store)
+{
+    const QString app = QString::fromUtf16(zp::kAppName);
+    const QString flag = store.GetSetting(app, QString::fromUtf16(zp::kSectionPlugIn),
+                                          QString::fromUtf16(zp::kKeyEnable), QString());
+    if (flag != u"1")
+        return QString::fromUtf16(kBuiltInFormat);
+    return store.GetSetting(app, QString::fromUtf16(zp::kSectionMain), QString::fromUtf16(zp::kKeyFormat),
+                            QString());
 }
 
 QString withoutLoneSurrogates(const QString& text)

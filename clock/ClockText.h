@@ -16,9 +16,11 @@ namespace clk {
 
 // The format a host shows: `given` when there is one; otherwise the stored format when the
 // stored enable flag is exactly "1"; otherwise the built-in clock. A store that cannot be read
-// gives the built-in clock and one line on standard error; the stored format's own reader
-// reports its failures itself.
+// gives the built-in clock and one line on standard error.
 QString displayFormat(const vb::SettingsStore& store, const std::optional<QString>& given);
+// The stored part of it: the stored format when the flag is "1", else the built-in clock.
+// Raises what the store raises.
+QString storedDisplayFormat(const vb::SettingsStore& store);
 
 // The text with every lone surrogate, which UTF-8 cannot carry, replaced by U+FFFD (Qt's own
 // conversion would write "?").

@@ -2,6 +2,7 @@
 
 #include "runtime/Error.h"
 
+#include <atomic>
 #include <ctime>
 
 namespace vb {
@@ -14,9 +15,12 @@ std::optional<DateValue> g_fixed;
 // within a minute that starts on a whole minute, so one conversion serves the whole minute.
 struct MinuteCache {
     qint64 minuteStart = 1; // an odd value: never a whole minute, so the cache starts empty
+    unsigned zone = 0;      // the zone generation the entry was converted in
     std::tm local{};
 };
 thread_local MinuteCache g_cache;
+// Bumped by reloadTimeZone(): a minute converted in an older zone is converted again.
+std::atomic<unsigned> g_zoneGeneration{0};
 
 } // namespace
 
@@ -28,12 +32,14 @@ void setFixedNow(std::optional<DateValue> instant)
 DateValue localDateValue(qint64 unixSeconds)
 {
     const qint64 minuteStart = unixSeconds - ((unixSeconds % 60) + 60) % 60;
-    if (g_cache.minuteStart != minuteStart) {
+    const unsigned zone = g_zoneGeneration.load(std::memory_order_relaxed);
+    if (g_cache.minuteStart != minuteStart || g_cache.zone != zone) {
         const std::time_t t = static_cast<std::time_t>(minuteStart);
         std::tm tm{};
         if (!localtime_r(&t, &tm))
             raiseError(InvalidArgument);
         g_cache.minuteStart = minuteStart;
+        g_cache.zone = zone;
         g_cache.local = tm;
     }
     const std::tm& tm = g_cache.local;
@@ -49,6 +55,12 @@ DateValue localDateValue(qint64 unixSeconds)
                          direct.tm_min, direct.tm_sec);
     }
     return DateValue(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, second);
+}
+
+void reloadTimeZone()
+{
+    ::tzset();
+    g_zoneGeneration.fetch_add(1, std::memory_order_relaxed);
 }
 
 DateValue Now()

@@ -20,4 +20,9 @@ void setFixedNow(std::optional<DateValue> instant);
 // years 100 to 9999.
 DateValue localDateValue(qint64 unixSeconds);
 
+// Reads the time zone again: a new TZ text, or with TZ unset a replaced /etc/localtime (a
+// laptop that travelled, timedatectl set-timezone). glibc reads the zone once and never again
+// by itself, so a program that runs for days calls this at each wake.
+void reloadTimeZone();
+
 } // namespace vb

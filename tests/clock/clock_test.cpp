@@ -6,6 +6,7 @@
 #include "clock/ClockOptions.h"
 #include "clock/ClockText.h"
 #include "clock/FollowHost.h"
+#include "clock/HostCore.h"
 #include "editor/ZPSettings.h"
 #include "engine/Reports.h"
 #include "runtime/DateFormat.h"
