@@ -2,6 +2,7 @@
 
 #include "runtime/Error.h"
 #include "runtime/IniDocument.h"
+#include "runtime/SettingsFaults.h"
 
 #include <QFile>
 #include <QFileInfo>

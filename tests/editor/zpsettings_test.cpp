@@ -3,6 +3,7 @@
 
 #include "editor/ZPSettings.h"
 #include "engine/Reports.h"
+#include "runtime/SettingsFaults.h"
 #include "runtime/SettingsStore.h"
 #include "support/FakeMessageBox.h"
 #include "support/QtPrinters.h"

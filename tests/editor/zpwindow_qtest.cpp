@@ -5,6 +5,7 @@
 #include "editor/ZPSettings.h"
 #include "editor/frmMain.h"
 #include "runtime/Clock.h"
+#include "runtime/SettingsFaults.h"
 #include "runtime/SettingsStore.h"
 #include "support/FakeMessageBox.h"
 #include "support/TestEnv.h"

@@ -2,6 +2,7 @@
 // untouched lines, and failures (unparsable files, names, locks, injected faults).
 
 #include "runtime/Error.h"
+#include "runtime/SettingsFaults.h"
 #include "runtime/SettingsStore.h"
 #include "support/QtPrinters.h"
 #include "support/SettingsTool.h"

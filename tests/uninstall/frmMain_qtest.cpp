@@ -1,6 +1,7 @@
 // TamoUnZP's window over the real store, read back by another process; faults injected.
 
 #include "editor/ZPSettings.h"
+#include "runtime/SettingsFaults.h"
 #include "runtime/SettingsStore.h"
 #include "support/FakeMessageBox.h"
 #include "support/SettingsTool.h"
