@@ -1,6 +1,7 @@
 #include "runtime/SettingsStore.h"
 
 #include "runtime/Error.h"
+#include "runtime/FileDescriptor.h"
 #include "runtime/IniDocument.h"
 #include "runtime/SettingsFaults.h"
 
@@ -11,11 +12,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <condition_variable>
-#include <memory>
-#include <mutex>
 #include <optional>
-#include <system_error>
 #include <thread>
 
 #include <fcntl.h>
@@ -29,8 +26,7 @@ namespace vb {
 namespace {
 
 constexpr auto kLockWait = std::chrono::seconds(2);
-
-// ---- Failure injection -------------------------------------------------------------------
+constexpr auto kLockRetry = std::chrono::milliseconds(1);
 
 std::atomic<int> faultAt{0};
 std::atomic<int> faultErrno{0};
@@ -40,8 +36,7 @@ std::atomic<bool> faultFired{false};
 // Counts one fallible call; true (with errno set) when this is the one to fail.
 bool injectedFailure()
 {
-    const int n = fallibleCalls.fetch_add(1) + 1;
-    if (n == faultAt.load() && !faultFired.exchange(true)) {
+    if (fallibleCalls.fetch_add(1) + 1 == faultAt.load() && !faultFired.exchange(true)) {
         errno = faultErrno.load();
         return true;
     }
@@ -61,32 +56,22 @@ auto sys(Call call) -> decltype(call())
     return r;
 }
 
-// ---- Errors ------------------------------------------------------------------------------
-
 [[noreturn]] void raiseAt(qint32 number, const QString& path)
 {
     raiseError(number, errorDescription(number) + u' ' + path);
 }
 
-[[noreturn]] void raiseErrno(int err, const QString& path)
+// The runtime's number for a system error.
+qint32 numberOf(int err)
 {
-    switch (err) {
-    case EACCES:
-    case EPERM:
-    case EROFS:
-        raiseAt(PermissionDenied, path);
-    case ENOSPC:
-    case EDQUOT:
-        raiseAt(DiskFull, path);
-    default:
-        raiseAt(PathFileAccessError, path);
-    }
+    if (err == EACCES || err == EPERM || err == EROFS)
+        return PermissionDenied;
+    return err == ENOSPC || err == EDQUOT ? DiskFull : PathFileAccessError;
 }
 
-[[noreturn]] void raiseUnparsable(const QString& path, int line)
+[[noreturn]] void raiseErrno(int err, const QString& path)
 {
-    raiseError(PathFileAccessError, errorDescription(PathFileAccessError) + u' ' + path + u':'
-                   + QString::number(line));
+    raiseAt(numberOf(err), path);
 }
 
 void checkNames(const QString& app, const QString& section, const QString& key)
@@ -94,8 +79,6 @@ void checkNames(const QString& app, const QString& section, const QString& key)
     if (!isWritableIniName(app) || !isWritableIniName(section) || !isWritableIniKey(key))
         raiseError(InvalidArgument);
 }
-
-// ---- Paths -------------------------------------------------------------------------------
 
 QString withoutTrailingSlashes(QString path)
 {
@@ -131,136 +114,75 @@ QString folderOf(const QString& filePath)
     return filePath.left(filePath.lastIndexOf(u'/'));
 }
 
-// mkdir -p with mode 0700 for every folder it creates.
+// mkdir -p, every folder it creates 0700 (chmod, since the umask may have taken owner bits).
 void makeFolders(const QString& folder, const QString& reportPath)
 {
     const QByteArray native = QFile::encodeName(folder);
-    if (sys([&] { return ::mkdir(native.constData(), 0700); }) == 0) {
-        // The umask may have taken owner bits away.
-        if (sys([&] { return ::chmod(native.constData(), 0700); }) != 0)
-            raiseErrno(errno, reportPath);
-        return;
+    const auto make = [&] { return sys([&] { return ::mkdir(native.constData(), 0700); }); };
+    int made = make();
+    if (made != 0 && errno == ENOENT && folder.lastIndexOf(u'/') > 0) {
+        makeFolders(folderOf(folder), reportPath);
+        made = make();
     }
-    if (errno == EEXIST)
-        return;
-    const qsizetype slash = folder.lastIndexOf(u'/');
-    if (errno != ENOENT || slash <= 0)
+    if (made == 0 ? sys([&] { return ::chmod(native.constData(), 0700); }) != 0 : errno != EEXIST)
         raiseErrno(errno, reportPath);
-    makeFolders(folder.left(slash), reportPath);
-    if (sys([&] { return ::mkdir(native.constData(), 0700); }) != 0 && errno != EEXIST)
-        raiseErrno(errno, reportPath);
-}
-
-// ---- The lock ----------------------------------------------------------------------------
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd = -1) : fd_(fd) { }
-    ~FileDescriptor()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
-// flock has no timeout. A helper thread waits on a duplicate of the descriptor (a flock belongs
-// to the open file, not the descriptor) while this thread waits at most `wait` for it; a lock
-// that arrives after we gave up is dropped by the helper when it closes the last descriptor.
-bool waitForLock(int fd, std::chrono::milliseconds wait)
-{
-    struct Waiter {
-        std::mutex mutex;
-        std::condition_variable done;
-        bool finished = false;
-        bool locked = false;
-    };
-    const int spare = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
-    if (spare < 0)
-        return false;
-    auto waiter = std::make_shared<Waiter>();
-    const auto waitInHelper = [waiter, spare] {
-        int r;
-        do {
-            r = ::flock(spare, LOCK_EX);
-        } while (r == -1 && errno == EINTR);
-        std::lock_guard lock(waiter->mutex);
-        waiter->finished = true;
-        waiter->locked = r == 0;
-        // While the caller still holds `fd`, closing the duplicate keeps the lock; once the
-        // caller has given up and closed it, this close releases the lock.
-        ::close(spare);
-        waiter->done.notify_all();
-    };
-    try {
-        std::thread(waitInHelper).detach();
-    } catch (const std::system_error&) {
-        ::close(spare); // no thread to wait with: as if the wait had run out
-        return false;
-    }
-    std::unique_lock lock(waiter->mutex);
-    return waiter->done.wait_for(lock, wait, [&] { return waiter->finished; }) && waiter->locked;
 }
 
 enum class Access { Read, Write };
 
-// Holds the exclusive lock on "<file>.lock" for one operation. A reader that may not create
-// or open the lock file (a read-only folder or file system) reads without it: writers replace
-// the file by an atomic rename, so a reader sees one whole version either way.
-class StoreLock {
-public:
-    // False when the folder does not exist (nothing is stored; a reader has nothing to lock).
-    bool acquire(const QString& iniPath, Access access)
-    {
-        const QString lockPath = iniPath + QStringLiteral(".lock");
-        const QByteArray native = QFile::encodeName(lockPath);
-        const int fd = sys([&] {
-            return ::open(native.constData(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0600);
-        });
-        if (fd < 0) {
-            const int err = errno;
-            if (err == ENOENT)
-                return false;
-            if (access == Access::Read && (err == EACCES || err == EPERM || err == EROFS))
-                return true;
-            raiseErrno(err, lockPath);
-        }
-        fd_ = fd;
-        if (sys([&] { return ::flock(fd_, LOCK_EX | LOCK_NB); }) == 0)
-            return true;
-        if (errno != EWOULDBLOCK)
+// The exclusive lock on "<file>.lock" for one operation; nullopt when the folder does not exist
+// (nothing is stored), no descriptor for a reader that may not create the lock file. flock has
+// no timeout, so it is tried without blocking until the deadline.
+std::optional<FileDescriptor> lockStore(const QString& path, Access access)
+{
+    const QString lockPath = path + QStringLiteral(".lock");
+    const QByteArray native = QFile::encodeName(lockPath);
+    FileDescriptor fd(sys([&] { return ::open(native.constData(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0600); }));
+    if (!fd) {
+        const int err = errno;
+        if (err == ENOENT)
+            return std::nullopt;
+        // A read-only folder: writers replace the file by an atomic rename, so a reader sees one
+        // whole version without the lock too.
+        if (access == Access::Read && numberOf(err) == PermissionDenied)
+            return FileDescriptor();
+        raiseErrno(err, lockPath);
+    }
+    // A process that locks again at once (a busy writer) would leave a sleeping waiter almost
+    // no chance. So a waiter marks itself with a shared lock on the lock file's first byte (an
+    // open file description lock, apart from flock), and a first try that finds a mark steps
+    // back once.
+    struct flock mark = {};
+    mark.l_type = F_RDLCK;
+    mark.l_len = 1;
+    const auto deadline = std::chrono::steady_clock::now() + kLockWait;
+    for (bool first = true;; first = false) {
+        if (sys([&] { return ::flock(fd.get(), LOCK_EX | LOCK_NB); }) == 0) {
+            struct flock probe = mark;
+            probe.l_type = F_WRLCK;
+            if (!first || ::fcntl(fd.get(), F_OFD_GETLK, &probe) != 0 || probe.l_type == F_UNLCK)
+                return fd;
+            ::flock(fd.get(), LOCK_UN);
+        } else if (errno != EWOULDBLOCK) {
             raiseErrno(errno, lockPath);
-        if (!waitForLock(fd_, kLockWait))
+        }
+        if (first)
+            ::fcntl(fd.get(), F_OFD_SETLK, &mark);
+        if (std::chrono::steady_clock::now() >= deadline)
             raiseAt(PathFileAccessError, lockPath);
-        return true;
+        std::this_thread::sleep_for(kLockRetry);
     }
+}
 
-    ~StoreLock()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-
-private:
-    int fd_ = -1;
-};
-
-// ---- Reading and writing -----------------------------------------------------------------
-
-// The file's bytes; nullopt when there is no file.
-std::optional<QByteArray> readFile(const QString& path)
+// The file's document; an empty one when there is no file.
+IniDocument load(const QString& path)
 {
     const QByteArray native = QFile::encodeName(path);
     // O_NONBLOCK: a FIFO planted at the path must not hang the program.
-    FileDescriptor fd(sys([&] { return ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK); }));
-    if (fd.get() < 0) {
+    const FileDescriptor fd(sys([&] { return ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK); }));
+    if (!fd) {
         if (errno == ENOENT)
-            return std::nullopt;
+            return IniDocument();
         raiseErrno(errno, path);
     }
     struct stat st;
@@ -270,15 +192,16 @@ std::optional<QByteArray> readFile(const QString& path)
         raiseErrno(S_ISDIR(st.st_mode) ? EISDIR : EINVAL, path);
     QByteArray data;
     char buffer[16384];
-    for (;;) {
-        const ssize_t n = sys([&] { return ::read(fd.get(), buffer, sizeof buffer); });
+    for (ssize_t n; (n = sys([&] { return ::read(fd.get(), buffer, sizeof buffer); })) != 0;) {
         if (n < 0)
             raiseErrno(errno, path);
-        if (n == 0)
-            break;
         data.append(buffer, n);
     }
-    return data;
+    int line = 0;
+    std::optional<IniDocument> document = IniDocument::parse(data, &line);
+    if (!document)
+        raiseError(PathFileAccessError, errorDescription(PathFileAccessError) + u' ' + path + u':' + QString::number(line));
+    return std::move(*document);
 }
 
 void writeFile(const QString& path, const QByteArray& data)
@@ -316,20 +239,9 @@ void writeFile(const QString& path, const QByteArray& data)
     // a symbolic link (a dotfile manager's), so that is the target's folder.
     const QString written = QFileInfo(path).canonicalFilePath();
     const QByteArray folder = QFile::encodeName(folderOf(written.isEmpty() ? path : written));
-    FileDescriptor dir(sys([&] { return ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); }));
+    const FileDescriptor dir(sys([&] { return ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); }));
     if (dir.get() < 0 || sys([&] { return ::fsync(dir.get()); }) != 0)
         raiseErrno(errno, path);
-}
-
-// The file's document; an empty one when there is no file.
-IniDocument load(const QString& path)
-{
-    const std::optional<QByteArray> data = readFile(path);
-    int line = 0;
-    std::optional<IniDocument> document = data ? IniDocument::parse(*data, &line) : IniDocument();
-    if (!document)
-        raiseUnparsable(path, line);
-    return std::move(*document);
 }
 
 } // namespace
@@ -350,13 +262,13 @@ QString SettingsStore::filePath(const QString& app) const
 }
 
 void SettingsStore::SaveSetting(const QString& app, const QString& section, const QString& key,
-                                  const QString& value) const
+                                const QString& value) const
 {
     checkNames(app, section, key);
     const QString path = filePath(app);
     makeFolders(folderOf(path), path);
-    StoreLock lock;
-    if (!lock.acquire(path, Access::Write))
+    const auto lock = lockStore(path, Access::Write);
+    if (!lock)
         raiseErrno(ENOENT, path); // the folder vanished between its creation and the lock
     IniDocument document = load(path);
     document.setValue(section, key, value);
@@ -368,8 +280,8 @@ bool SettingsStore::SaveSettingIf(const QString& app, const QString& section, co
 {
     checkNames(app, section, key);
     const QString path = filePath(app);
-    StoreLock lock;
-    if (!lock.acquire(path, Access::Write))
+    const auto lock = lockStore(path, Access::Write);
+    if (!lock)
         return false; // no folder: nothing stored, so nothing to replace
     IniDocument document = load(path);
     if (document.value(section, key) != expected)
@@ -380,24 +292,20 @@ bool SettingsStore::SaveSettingIf(const QString& app, const QString& section, co
 }
 
 QString SettingsStore::GetSetting(const QString& app, const QString& section, const QString& key,
-                                     const QString& defaultValue) const
+                                  const QString& defaultValue) const
 {
     checkNames(app, section, key);
     const QString path = filePath(app);
-    StoreLock lock;
-    if (!lock.acquire(path, Access::Read))
-        return defaultValue;
-    return load(path).value(section, key).value_or(defaultValue);
+    const auto lock = lockStore(path, Access::Read);
+    return lock ? load(path).value(section, key).value_or(defaultValue) : defaultValue;
 }
 
 void SettingsStore::DeleteSetting(const QString& app, const QString& section, const QString& key) const
 {
     checkNames(app, section, key);
     const QString path = filePath(app);
-    StoreLock lock;
-    if (!lock.acquire(path, Access::Write))
-        raiseAt(InvalidArgument, path);
-    IniDocument document = load(path);
+    const auto lock = lockStore(path, Access::Write);
+    IniDocument document = lock ? load(path) : IniDocument();
     if (!document.remove(section, key))
         raiseAt(InvalidArgument, path);
     writeFile(path, document.serialize());

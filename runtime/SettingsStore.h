@@ -9,10 +9,10 @@
 // File: <config home>/vb-program-settings/<application>.ini ("/" in the application name written
 // "%2F", "%" as "%25"), its text as IniDocument.h describes. Missing folders are created 0700;
 // the file is written 0600 (a symbolic link at its place is written through). The lock is an
-// exclusive flock on "<file>.lock" beside it, waited for up to 2 seconds. A read that may not
-// create or open the lock file (a read-only folder) reads without it: writers replace the file
-// by an atomic rename, so it still sees one whole version. Reads and deletes never create the
-// folder.
+// exclusive flock on "<file>.lock" beside it, tried until 2 seconds have passed. A read that
+// may not create or open the lock file (a read-only folder) reads without it: writers replace
+// the file by an atomic rename, so it still sees one whole version. Reads and deletes never
+// create the folder.
 //
 // Errors (vb::Error; the description is the runtime's text, a space and the file's path, plus
 // ":<line>" for a line that does not parse, or the lock file's path for the lock):
