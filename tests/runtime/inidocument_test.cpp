@@ -76,6 +76,7 @@ TEST(IniDocument, EditsMoveOnlyTheirLine)
         {"add a section at the end", all, u"Extra"_s, u"k"_s, u"v", all + "\n\n[Extra]\nk=v\n"},
         {"add a section after a blank line", "[A]\n\n", u"B"_s, u"k"_s, u"v", "[A]\n\n[B]\nk=v\n"},
         {"add a section to an empty file", "", u"B"_s, u"k"_s, u"v", "[B]\nk=v\n"},
+        {"add names that look like other lines", "", u" [x] ; # = "_s, u"k;#["_s, u"=", "[ [x] ; # = ]\nk;#[==\n"},
         {"remove the only key: the section stays", all, u"Plug in"_s, u"Other"_s, nullptr, head + "ZPFormat=old\n" + middle + "\n[Window]\nTop=5"},
         {"remove the last line", all, u"Window"_s, u"Top"_s, nullptr, head + "ZPFormat=old\n" + middle + "Other = x\r\n\n[Window]\n"},
     };
@@ -88,5 +89,7 @@ TEST(IniDocument, EditsMoveOnlyTheirLine)
         else
             EXPECT_TRUE(document->remove(r.section, r.key)) << r.name;
         EXPECT_EQ(document->serialize(), r.after) << r.name;
+        const std::optional<QString> value = r.value ? std::optional(QString::fromUtf16(r.value)) : std::nullopt;
+        EXPECT_EQ(IniDocument::parse(r.after)->value(r.section, r.key), value) << r.name << ": read back";
     }
 }
