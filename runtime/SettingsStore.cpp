@@ -5,13 +5,16 @@
 #include "runtime/IniDocument.h"
 #include "runtime/SettingsFaults.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QScopeGuard>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <optional>
 #include <thread>
 
@@ -27,28 +30,23 @@ namespace {
 
 constexpr auto kLockWait = std::chrono::seconds(2);
 constexpr auto kLockRetry = std::chrono::milliseconds(1);
+// What follows the file's name in the store's temporary files, before mkstemp's six characters.
+constexpr char kTemporaryInfix[] = ".tamo-new-";
 
 std::atomic<int> faultAt{0};
 std::atomic<int> faultErrno{0};
 std::atomic<int> fallibleCalls{0};
 std::atomic<bool> faultFired{false};
 
-// Counts one fallible call; true (with errno set) when this is the one to fail.
-bool injectedFailure()
-{
-    if (fallibleCalls.fetch_add(1) + 1 == faultAt.load() && !faultFired.exchange(true)) {
-        errno = faultErrno.load();
-        return true;
-    }
-    return false;
-}
-
-// A system call that returns -1 and sets errno on failure, retried on EINTR.
+// A system call that returns -1 and sets errno on failure, retried on EINTR; the injected
+// fault, when this is the call to fail.
 template <class Call>
 auto sys(Call call) -> decltype(call())
 {
-    if (injectedFailure())
+    if (fallibleCalls.fetch_add(1) + 1 == faultAt.load() && !faultFired.exchange(true)) {
+        errno = faultErrno.load();
         return -1;
+    }
     decltype(call()) r;
     do {
         r = call();
@@ -204,43 +202,56 @@ IniDocument load(const QString& path)
     return std::move(*document);
 }
 
+// A writer killed between writing its temporary file and the rename leaves a whole copy. Under
+// the lock no other writer is under way, so every regular file of that name is such a copy.
+void removeLeftovers(const QFileInfo& file)
+{
+    const QString prefix = file.fileName() + QLatin1String(kTemporaryInfix);
+    const QDir folder = file.dir();
+    for (const QString& name : folder.entryList(QDir::Files | QDir::Hidden | QDir::NoSymLinks)) {
+        if (name.size() == prefix.size() + 6 && name.startsWith(prefix)
+            && std::all_of(name.cbegin() + prefix.size(), name.cend(),
+                           [](QChar c) { return c.unicode() < 0x80 && c.isLetterOrNumber(); }))
+            QFile::remove(folder.filePath(name));
+    }
+}
+
 void writeFile(const QString& path, const QByteArray& data)
 {
-    QSaveFile file(path);
-    file.setDirectWriteFallback(false);
-    errno = 0;
-    if (injectedFailure() || !file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        int err = errno;
-        if (err == 0)
-            err = file.error() == QFileDevice::PermissionsError ? EACCES : EIO;
-        raiseErrno(err, path);
-    }
-    // Bytes go straight to the temporary file's descriptor, so every failure keeps its errno
-    // (a full disk must read 61, not a generic write error). Nothing is buffered in QSaveFile.
-    const int fd = file.handle();
-    if (sys([&] { return ::fchmod(fd, 0600); }) != 0)
+    // Through a symbolic link (a dotfile manager's) to the file it names.
+    QFileInfo file(path);
+    for (int depth = 0; file.isSymLink() && depth < 40; ++depth)
+        file.setFile(file.symLinkTarget());
+    const QByteArray native = QFile::encodeName(file.filePath());
+    // A file its owner made read-only stays as it is, although the folder would let us replace it.
+    if (sys([&] { return ::faccessat(AT_FDCWD, native.constData(), W_OK, AT_EACCESS); }) != 0 && errno != ENOENT)
+        raiseErrno(errno, path);
+    removeLeftovers(file);
+    QByteArray temporary = native + kTemporaryInfix + "XXXXXX";
+    FileDescriptor fd(sys([&] { return ::mkostemp(temporary.data(), O_CLOEXEC); }));
+    if (!fd)
+        raiseErrno(errno, path);
+    auto removeTemporary = qScopeGuard([&] { ::unlink(temporary.constData()); });
+    if (sys([&] { return ::fchmod(fd.get(), 0600); }) != 0) // against a umask that takes owner bits
         raiseErrno(errno, path);
     for (qsizetype done = 0; done < data.size();) {
-        const ssize_t n =
-            sys([&] { return ::write(fd, data.constData() + done, size_t(data.size() - done)); });
+        const ssize_t n = sys([&] { return ::write(fd.get(), data.constData() + done, size_t(data.size() - done)); });
         if (n < 0)
             raiseErrno(errno, path);
         done += n;
     }
-    if (sys([&] { return ::fsync(fd); }) != 0)
+    if (sys([&] { return ::fsync(fd.get()); }) != 0)
         raiseErrno(errno, path);
-    errno = 0;
-    if (injectedFailure() || !file.commit()) {
-        const int err = errno != 0 ? errno : EIO;
-        file.cancelWriting();
-        raiseErrno(err, path);
-    }
-    // The rename is durable only once the folder itself is on disk. QSaveFile writes through
-    // a symbolic link (a dotfile manager's), so that is the target's folder.
-    const QString written = QFileInfo(path).canonicalFilePath();
-    const QByteArray folder = QFile::encodeName(folderOf(written.isEmpty() ? path : written));
+    // Closed before the rename: closed after, it would be reported to watchers (tamo-clock) as a
+    // second change of the settings file.
+    fd.reset();
+    if (sys([&] { return ::rename(temporary.constData(), native.constData()); }) != 0)
+        raiseErrno(errno, path);
+    removeTemporary.dismiss();
+    // The rename lasts only once the folder itself is on disk.
+    const QByteArray folder = QFile::encodeName(file.path());
     const FileDescriptor dir(sys([&] { return ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); }));
-    if (dir.get() < 0 || sys([&] { return ::fsync(dir.get()); }) != 0)
+    if (!dir || sys([&] { return ::fsync(dir.get()); }) != 0)
         raiseErrno(errno, path);
 }
 

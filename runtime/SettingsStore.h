@@ -7,12 +7,12 @@
 // Depends on Qt Core only.
 //
 // File: <config home>/vb-program-settings/<application>.ini ("/" in the application name written
-// "%2F", "%" as "%25"), its text as IniDocument.h describes. Missing folders are created 0700;
-// the file is written 0600 (a symbolic link at its place is written through). The lock is an
-// exclusive flock on "<file>.lock" beside it, tried until 2 seconds have passed. A read that
-// may not create or open the lock file (a read-only folder) reads without it: writers replace
-// the file by an atomic rename, so it still sees one whole version. Reads and deletes never
-// create the folder.
+// "%2F", "%" as "%25"), its text as IniDocument.h describes. Missing folders are created 0700.
+// A change is written 0600 to "<file>.tamo-new-XXXXXX" and renamed over the file (through a
+// symbolic link at its place, to the file it names); a writer removes such files that a killed
+// writer left. The lock is an exclusive flock on "<file>.lock", tried until 2 seconds have
+// passed. A read that may not create or open the lock file (a read-only folder) reads without
+// it: it still sees one whole version. Reads and deletes never create the folder.
 //
 // Errors (vb::Error; the description is the runtime's text, a space and the file's path, plus
 // ":<line>" for a line that does not parse, or the lock file's path for the lock):

@@ -1,5 +1,5 @@
-// The settings store on disk: other processes, folders, modes and links, the lock, and every
-// way an operation fails, the file checked byte for byte each time.
+// The settings store on disk: other processes, folders, modes and links, the lock, leftovers of
+// killed writers, and every way an operation fails, the file checked byte for byte each time.
 
 #include "runtime/FileDescriptor.h"
 #include "runtime/SettingsFaults.h"
@@ -18,6 +18,7 @@
 #include <thread>
 
 #include <sys/file.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
@@ -197,6 +198,35 @@ TEST(SettingsStore, LockHeldThroughTheWaitOrReleasedWithinIt)
     done = true;
     release.join();
     EXPECT_EQ(get(u"ZPFormat"_s), u"new"_s);
+}
+
+// A writer killed between writing its temporary file and the rename leaves a whole copy: the
+// next writer (not a reader) removes such files, and only those. Watchers (tamo-clock) see the
+// write as one change of the file: its rename into place.
+TEST(SettingsStore, AWriterRemovesWhatKilledWritersLeftAndChangesTheFileOnce)
+{
+    TestEnv env;
+    plant("[Main]\nZPFormat=old\n");
+    for (const QString& leftover : {u".tamo-new-Ab12Cd"_s, u".tamo-new-000000"_s, u".backup"_s, u".tamo-new-Ab12C"_s, u".tamo-new-Ab12Cd~"_s})
+        QFile(path() + leftover).open(QIODevice::WriteOnly);
+    QDir().mkdir(path() + u".tamo-new-folder"_s), QFile::link(path(), path() + u".tamo-new-link00"_s);
+    EXPECT_EQ(get(u"ZPFormat"_s), u"old"_s);
+    EXPECT_EQ(leftovers().size(), 7);
+    const vb::FileDescriptor watch(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+    ::inotify_add_watch(watch.get(), QFile::encodeName(folder()), IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_DELETE | IN_CREATE);
+    save(u"ZPFormat"_s, u"new"_s);
+    QList<quint32> changes;
+    alignas(inotify_event) char events[8192];
+    const ssize_t n = ::read(watch.get(), events, sizeof events);
+    for (ssize_t at = 0; at < n;) {
+        const auto* event = reinterpret_cast<const inotify_event*>(events + at);
+        if (event->len && QFile::decodeName(event->name) == QFileInfo(path()).fileName())
+            changes += event->mask;
+        at += sizeof(inotify_event) + event->len;
+    }
+    EXPECT_EQ(changes, QList<quint32>{IN_MOVED_TO});
+    EXPECT_EQ(leftovers().replaceInStrings(QFileInfo(path()).fileName(), QString()),
+              QStringList({u".backup"_s, u".tamo-new-Ab12C"_s, u".tamo-new-Ab12Cd~"_s, u".tamo-new-folder"_s, u".tamo-new-link00"_s}));
 }
 
 // Root ignores permission bits, so the store runs as uid 65534 in a root-owned tree: the tool's
