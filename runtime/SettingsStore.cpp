@@ -140,9 +140,9 @@ std::optional<FileDescriptor> lockStore(const QString& path, Access access)
         const int err = errno;
         if (err == ENOENT)
             return std::nullopt;
-        // A read-only folder: writers replace the file by an atomic rename, so a reader sees one
-        // whole version without the lock too.
-        if (access == Access::Read && numberOf(err) == PermissionDenied)
+        // A read-only folder or a full disk: writers replace the file by an atomic rename, so a
+        // reader sees one whole version without the lock too.
+        if (access == Access::Read && numberOf(err) != PathFileAccessError)
             return FileDescriptor();
         raiseErrno(err, lockPath);
     }

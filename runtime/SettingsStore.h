@@ -11,8 +11,8 @@
 // A change is written 0600 to "<file>.tamo-new-XXXXXX" and renamed over the file (through a
 // symbolic link at its place, to the file it names); a writer removes such files that a killed
 // writer left. The lock is an exclusive flock on "<file>.lock", tried until 2 seconds have
-// passed. A read that may not create or open the lock file (a read-only folder) reads without
-// it: it still sees one whole version. Reads and deletes never create the folder.
+// passed. A read that may not create or open the lock file (a read-only folder, a full disk)
+// reads without it: it still sees one whole version. Reads and deletes never create the folder.
 //
 // Errors (vb::Error; the description is the runtime's text, a space and the file's path, plus
 // ":<line>" for a line that does not parse, or the lock file's path for the lock):

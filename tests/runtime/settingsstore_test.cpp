@@ -164,10 +164,10 @@ TEST(SettingsStore, EveryFallibleCallFailingInTurn)
             EXPECT_TRUE(contents() == initial || contents() == r.after) << r.name << " n=" << n << ": " << contents().toStdString();
         }
     }
-    // The first call: a reader that may not create the lock file (a read-only folder) reads
-    // without it; the errors of a writer that may not create its folder.
+    // The first call: a reader that may not create the lock file (a read-only folder, a full
+    // disk) reads without it; the errors of a writer that may not create its folder.
     const struct { int err; std::function<void()> operation; int number; } first[] = {
-        {EROFS, getOld, 0}, {EMFILE, getOld, 75}, {EPERM, saveNew, 70}, {EROFS, saveNew, 70}, {EDQUOT, saveNew, 61}};
+        {EROFS, getOld, 0}, {ENOSPC, getOld, 0}, {EDQUOT, getOld, 0}, {EMFILE, getOld, 75}, {EPERM, saveNew, 70}, {EROFS, saveNew, 70}, {EDQUOT, saveNew, 61}};
     for (const auto& r : first) {
         vb::injectSettingsFault(1, r.err);
         EXPECT_EQ(errorOf(r.operation).number, r.number) << r.err;
