@@ -6,6 +6,7 @@
 #include "editor/Tokens.h"
 #include "editor/frmMain.h"
 #include "support/Common.h"
+#include "runtime/SettingsFaults.h"
 #include "support/FakeMessageBox.h"
 #include "support/TestEnv.h"
 #include "support/WindowReceiver.h"

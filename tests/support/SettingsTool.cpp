@@ -9,21 +9,15 @@ QStringList settingsToolCommand(const QStringList& arguments)
 
 ToolRun runSettingsTool(const QStringList& arguments, bool asNobody)
 {
-    QStringList command = settingsToolCommand(arguments);
-    if (asNobody)
-        command = QStringList{QStringLiteral("setpriv"), QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
-                              QStringLiteral("--clear-groups")} + command;
+    const QStringList nobody{QStringLiteral("setpriv"), QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"), QStringLiteral("--clear-groups")};
+    QStringList command = (asNobody ? nobody : QStringList()) + settingsToolCommand(arguments);
     QProcess process;
     process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process.start(command.takeFirst(), command);
-    ToolRun run;
     if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
-        return run;
-    run.exitCode = process.exitCode();
-    run.out = process.readAllStandardOutput();
-    if (run.out.endsWith('\n'))
-        run.out.chop(1);
-    return run;
+        return {};
+    const QByteArray out = process.readAllStandardOutput();
+    return {process.exitCode(), out.endsWith('\n') ? out.chopped(1) : out};
 }
 
 QString storedValue(const QString& app, const QString& value)

@@ -8,35 +8,31 @@
 #include "runtime/SettingsStore.h"
 
 #include <cstdio>
-#include <cstdlib>
 
 int main(int argc, char** argv)
 {
-    if (argc < 5)
+    if (argc < 5 || argc > 6)
         return 64;
     const QByteArray op = argv[1];
-    const QString app = QString::fromUtf8(argv[2]);
-    const QString section = QString::fromUtf8(argv[3]);
-    const QString key = QString::fromUtf8(argv[4]);
+    const QString app = QString::fromUtf8(argv[2]), section = QString::fromUtf8(argv[3]), key = QString::fromUtf8(argv[4]);
+    const QByteArray last = argc == 6 ? argv[5] : "";
+    const vb::SettingsStore store = vb::SettingsStore::fromEnvironment();
     try {
-        if (op == "save" && argc == 6) {
-            vb::SettingsStore::fromEnvironment().SaveSetting(app, section, key, fromHexUnits(argv[5]));
-        } else if (op == "get" && (argc == 5 || argc == 6)) {
-            const QString def = argc == 6 ? fromHexUnits(argv[5]) : QString();
-            std::printf("%s\n", toHexUnits(vb::SettingsStore::fromEnvironment().GetSetting(app, section, key, def)).constData());
-        } else if (op == "delete" && argc == 5) {
-            vb::SettingsStore::fromEnvironment().DeleteSetting(app, section, key);
-        } else if (op == "hammer" && argc == 6) {
-            for (int i = 1; i <= std::atoi(argv[5]); ++i) {
-                const QString value = key + u'-' + QString::number(i);
-                vb::SettingsStore::fromEnvironment().SaveSetting(app, section, key, value);
-                if (vb::SettingsStore::fromEnvironment().GetSetting(app, section, key) != value) {
-                    std::printf("lost %d\n", i);
-                    return 3;
-                }
-            }
-        } else {
+        if (op == "save" && argc == 6)
+            store.SaveSetting(app, section, key, fromHexUnits(last));
+        else if (op == "get")
+            std::printf("%s\n", toHexUnits(store.GetSetting(app, section, key, fromHexUnits(last))).constData());
+        else if (op == "delete" && argc == 5)
+            store.DeleteSetting(app, section, key);
+        else if (op != "hammer" || argc != 6)
             return 64;
+        for (int i = 1; op == "hammer" && i <= last.toInt(); ++i) {
+            const QString value = key + u'-' + QString::number(i);
+            store.SaveSetting(app, section, key, value);
+            if (store.GetSetting(app, section, key) != value) {
+                std::printf("lost %d\n", i);
+                return 3;
+            }
         }
     } catch (const vb::Error& e) {
         std::printf("error %d %s\n", e.number, e.description.toUtf8().constData());

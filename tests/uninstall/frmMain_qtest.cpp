@@ -2,6 +2,7 @@
 // read) and boxes answered from a script; faults injected into the store.
 
 #include "support/Common.h"
+#include "runtime/SettingsFaults.h"
 #include "support/FakeMessageBox.h"
 #include "support/TestEnv.h"
 #include "uninstall/frmMain.h"
