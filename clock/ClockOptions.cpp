@@ -80,13 +80,19 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
         QStringLiteral("WHEN"));
     const QCommandLineOption timeKey(QStringLiteral("time-key"),
                                      QStringLiteral("Print the time key on a second line."));
-    const QCommandLineOption json(QStringLiteral("json"),
-                                  QStringLiteral("Print {\"text\": \"...\"} lines (waybar)."));
+    const QCommandLineOption json(
+        QStringLiteral("json"),
+        QStringLiteral("Print {\"text\": \"...\"} lines for waybar, the text escaped as Pango "
+                       "markup."));
+    const QCommandLineOption pango(
+        QStringLiteral("pango"),
+        QStringLiteral("Print the line escaped as Pango markup, | as &#124; (XFCE's generic "
+                       "monitor, Argos, i3blocks with markup=pango)."));
     const QCommandLineOption follow(
         QStringLiteral("follow"),
         QStringLiteral("Keep running: print a line whenever the text changes, reload when the "
                        "settings change or TamoZP asks for a restart."));
-    parser.addOptions({help, version, format, at, timeKey, json, follow});
+    parser.addOptions({help, version, format, at, timeKey, json, pango, follow});
 
     ParsedCommandLine result;
     auto usageError = [&](const QString& what) {
@@ -106,7 +112,7 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
         QString text = parser.helpText();
         text.remove(0, text.indexOf(u'\n') + 1);
         result.helpText = QStringLiteral("Usage: tamo-clock [--format TEXT] [--at WHEN] [--time-key] "
-                                         "[--json] [--follow]\n")
+                                         "[--json | --pango] [--follow]\n")
             + text;
         return result;
     }
@@ -127,10 +133,12 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
                                   .arg(when));
     }
     options.timeKey = parser.isSet(timeKey);
-    options.json = parser.isSet(json);
     options.follow = parser.isSet(follow);
     if (options.follow && options.timeKey)
         return usageError(QStringLiteral("--time-key cannot be used with --follow"));
+    if (parser.isSet(json) && parser.isSet(pango))
+        return usageError(QStringLiteral("--pango cannot be used with --json, whose text is markup already"));
+    options.form = parser.isSet(json) ? LineForm::Json : parser.isSet(pango) ? LineForm::Pango : LineForm::Plain;
     return result;
 }
 

@@ -84,13 +84,36 @@ QByteArray jsonString(const QString& text)
     return escaped.toUtf8();
 }
 
-QByteArray outputLine(const QString& text, bool json)
+QString markupEscaped(const QString& text, bool escapeBar)
+{
+    QString escaped;
+    escaped.reserve(text.size() + 8);
+    for (const QChar ch : text) {
+        switch (ch.unicode()) {
+        case u'&': escaped += QStringLiteral("&amp;"); break;
+        case u'<': escaped += QStringLiteral("&lt;"); break;
+        case u'>': escaped += QStringLiteral("&gt;"); break;
+        case u'|': escaped += escapeBar ? QStringLiteral("&#124;") : QStringLiteral("|"); break;
+        default: escaped += ch; break;
+        }
+    }
+    return escaped;
+}
+
+QByteArray outputLine(const QString& text, LineForm form)
 {
     QByteArray line;
-    if (json) {
-        line = "{\"text\": " + jsonString(text) + '}';
-    } else {
+    switch (form) {
+    case LineForm::Plain:
         line = withoutLoneSurrogates(text).toUtf8();
+        break;
+    case LineForm::Pango:
+        line = withoutLoneSurrogates(markupEscaped(text, true)).toUtf8();
+        break;
+    case LineForm::Json:
+        // waybar reads it as markup: a bare "&" or "<" would make it show nothing at all.
+        line = "{\"text\": " + jsonString(markupEscaped(text, false)) + '}';
+        break;
     }
     line += '\n';
     return line;

@@ -1,7 +1,9 @@
 #pragma once
 // What tamo-clock shows and how a line of it is written: the format to expand (given, stored
-// or built in), the JSON line for waybar, and writes to standard output and error that survive
-// interrupted and partial writes.
+// or built in), the line as bare text, as Pango markup or as waybar's JSON, and writes to
+// standard output and error that survive interrupted and partial writes.
+
+#include "clock/ClockOptions.h"
 
 #include <QByteArray>
 #include <QString>
@@ -30,8 +32,13 @@ QString withoutLoneSurrogates(const QString& text);
 // rest in UTF-8; a lone surrogate, which UTF-8 cannot carry, becomes U+FFFD.
 QByteArray jsonString(const QString& text);
 
-// One output line, LF-terminated: the bare text in UTF-8 (lone surrogates as U+FFFD), or {"text": "..."} with `json`.
-QByteArray outputLine(const QString& text, bool json);
+// `text` as Pango markup that shows it as it is: "&", "<" and ">" as entities, and with
+// `escapeBar` "|" as "&#124;" too, for Argos, which cuts a line at the first "|".
+QString markupEscaped(const QString& text, bool escapeBar);
+
+// One output line, LF-terminated, in UTF-8 (lone surrogates as U+FFFD): the bare text; the
+// text as markup (Pango); or {"text": "..."} with the text as markup (Json).
+QByteArray outputLine(const QString& text, LineForm form);
 
 // Writes all of `bytes` to a file descriptor, going on after interrupted and partial writes.
 // False when the descriptor refuses them (a closed pipe: EPIPE).

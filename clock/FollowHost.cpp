@@ -60,7 +60,7 @@ int runFollow(const vb::SettingsStore& store, const ClockOptions& options)
     HostCore core(store, {options.format, options.at.has_value(), 0}, errorLine);
     if (!core.start())
         return 1;
-    if (!writeAll(STDOUT_FILENO, outputLine(core.text(), options.json)))
+    if (!writeAll(STDOUT_FILENO, outputLine(core.text(), options.form)))
         return 1;
 
     std::vector<pollfd> fds{
@@ -90,7 +90,7 @@ int runFollow(const vb::SettingsStore& store, const ClockOptions& options)
                 changed |= core.ready(fds[i].fd);
             }
         }
-        if (changed && !writeAll(STDOUT_FILENO, outputLine(core.text(), options.json)))
+        if (changed && !writeAll(STDOUT_FILENO, outputLine(core.text(), options.form)))
             return 0;
     }
 }

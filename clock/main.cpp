@@ -24,7 +24,7 @@ int expandOnce(const vb::SettingsStore& store, const ClockOptions& options)
     const QString format = displayFormat(store, options.format);
     QString timeKey;
     const QString text = zp::FromZPFToShowClk(format, timeKey);
-    QByteArray out = outputLine(text, options.json);
+    QByteArray out = outputLine(text, options.form);
     if (options.timeKey)
         out += timeKey.toUtf8() + '\n';
     return writeAll(STDOUT_FILENO, out) ? 0 : 1;
