@@ -3,6 +3,7 @@
 #include "clock/ClockOptions.h"
 #include "editor/ZPSettings.h"
 
+#include "runtime/Clock.h"
 #include "runtime/Guard.h"
 #include "runtime/SettingsStore.h"
 
@@ -34,6 +35,15 @@ QString storedDisplayFormat(const vb::SettingsStore& store)
         return QString::fromUtf16(kBuiltInFormat);
     return store.GetSetting(app, QString::fromUtf16(zp::kSectionMain), QString::fromUtf16(zp::kKeyFormat),
                             QString());
+}
+
+std::function<vb::DateValue()> heldClock(std::optional<vb::DateValue>& held)
+{
+    return [&held] {
+        if (!held)
+            held = vb::Now();
+        return *held;
+    };
 }
 
 QString withoutLoneSurrogates(const QString& text)
@@ -100,7 +110,7 @@ QString markupEscaped(const QString& text, bool escapeBar)
     return escaped;
 }
 
-QByteArray outputLine(const QString& text, LineForm form)
+QByteArray outputLine(const QString& text, LineForm form, const std::optional<QString>& tooltip)
 {
     QByteArray line;
     switch (form) {
@@ -111,8 +121,11 @@ QByteArray outputLine(const QString& text, LineForm form)
         line = withoutLoneSurrogates(markupEscaped(text, true)).toUtf8();
         break;
     case LineForm::Json:
-        // waybar reads it as markup: a bare "&" or "<" would make it show nothing at all.
-        line = "{\"text\": " + jsonString(markupEscaped(text, false)) + '}';
+        // waybar reads both as markup: a bare "&" or "<" would make it show nothing at all.
+        line = "{\"text\": " + jsonString(markupEscaped(text, false));
+        if (tooltip)
+            line += ", \"tooltip\": " + jsonString(markupEscaped(*tooltip, false));
+        line += '}';
         break;
     }
     line += '\n';

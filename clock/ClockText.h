@@ -5,9 +5,12 @@
 
 #include "clock/ClockOptions.h"
 
+#include "runtime/DateValue.h"
+
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 namespace vb {
@@ -24,6 +27,11 @@ QString displayFormat(const vb::SettingsStore& store, const std::optional<QStrin
 // Raises what the store raises.
 QString storedDisplayFormat(const vb::SettingsStore& store);
 
+// A clock for the expander that reads the instant at its first call and gives the same one
+// after, so that a text and its tooltip show one moment; `held` keeps it. A read that raises
+// keeps nothing: the expander reports it, and the next call reads again.
+std::function<vb::DateValue()> heldClock(std::optional<vb::DateValue>& held);
+
 // The text with every lone surrogate, which UTF-8 cannot carry, replaced by U+FFFD (Qt's own
 // conversion would write "?").
 QString withoutLoneSurrogates(const QString& text);
@@ -37,8 +45,9 @@ QByteArray jsonString(const QString& text);
 QString markupEscaped(const QString& text, bool escapeBar);
 
 // One output line, LF-terminated, in UTF-8 (lone surrogates as U+FFFD): the bare text; the
-// text as markup (Pango); or {"text": "..."} with the text as markup (Json).
-QByteArray outputLine(const QString& text, LineForm form);
+// text as markup (Pango); or {"text": "...", "tooltip": "..."} with both as markup (Json, the
+// tooltip only when there is one). Only Json shows the tooltip.
+QByteArray outputLine(const QString& text, LineForm form, const std::optional<QString>& tooltip = std::nullopt);
 
 // Writes all of `bytes` to a file descriptor, going on after interrupted and partial writes.
 // False when the descriptor refuses them (a closed pipe: EPIPE).
