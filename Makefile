@@ -73,12 +73,15 @@ bench: build
 	  [ -x "$$b" ] || continue; echo "== $$b"; "$$b" || exit 1; \
 	done
 
-# Without a display there is nothing to build for: one line says so.
-run:
+# Sets itself up like make test, builds, prints what tamo-clock shows now and starts TamoZP.
+# Without a display the clock still shows, and one line says that TamoZP needs a desktop.
+run: deps
+	@$(MAKE) --no-print-directory build
+	@$(BUILD)/bin/tamo-clock
 	@if [ -z "$$DISPLAY" ] && [ -z "$$WAYLAND_DISPLAY" ]; then \
-	  echo "make run: no display (neither DISPLAY nor WAYLAND_DISPLAY is set); TamoZP needs a desktop session."; \
+	  echo "make run: above, what tamo-clock shows now; TamoZP, the settings window, needs a desktop (neither DISPLAY nor WAYLAND_DISPLAY is set)."; \
 	else \
-	  $(MAKE) --no-print-directory build && $(BUILD)/bin/TamoZP; \
+	  $(BUILD)/bin/TamoZP; \
 	fi
 
 # DESTDIR stages the files for packaging; PREFIX is where they will live.

@@ -80,13 +80,23 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
         QStringLiteral("WHEN"));
     const QCommandLineOption timeKey(QStringLiteral("time-key"),
                                      QStringLiteral("Print the time key on a second line."));
-    const QCommandLineOption json(QStringLiteral("json"),
-                                  QStringLiteral("Print {\"text\": \"...\"} lines (waybar)."));
+    const QCommandLineOption tooltip(
+        QStringLiteral("tooltip"),
+        QStringLiteral("Expand TEXT too, at the same instant, as the tooltip of --json."),
+        QStringLiteral("TEXT"));
+    const QCommandLineOption json(
+        QStringLiteral("json"),
+        QStringLiteral("Print {\"text\": \"...\", \"tooltip\": \"...\"} lines for waybar, the "
+                       "texts escaped as Pango markup."));
+    const QCommandLineOption pango(
+        QStringLiteral("pango"),
+        QStringLiteral("Print the line escaped as Pango markup, | as &#124; (XFCE's generic "
+                       "monitor, Argos, i3blocks with markup=pango)."));
     const QCommandLineOption follow(
         QStringLiteral("follow"),
-        QStringLiteral("Keep running: print a line whenever the text changes, reload when the "
-                       "settings change or TamoZP asks for a restart."));
-    parser.addOptions({help, version, format, at, timeKey, json, follow});
+        QStringLiteral("Keep running: print a line whenever the text (or the tooltip of --json) "
+                       "changes, reload when the settings change or TamoZP asks for a restart."));
+    parser.addOptions({help, version, format, tooltip, at, timeKey, json, pango, follow});
 
     ParsedCommandLine result;
     auto usageError = [&](const QString& what) {
@@ -105,8 +115,8 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
         // Qt names the program by the path it was started with; the usage line names it plainly.
         QString text = parser.helpText();
         text.remove(0, text.indexOf(u'\n') + 1);
-        result.helpText = QStringLiteral("Usage: tamo-clock [--format TEXT] [--at WHEN] [--time-key] "
-                                         "[--json] [--follow]\n")
+        result.helpText = QStringLiteral("Usage: tamo-clock [--format TEXT] [--tooltip TEXT] [--at WHEN] "
+                                         "[--time-key] [--json | --pango] [--follow]\n")
             + text;
         return result;
     }
@@ -126,11 +136,15 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
                                              "(or YYYY-MM-DDTHH:MM[:SS]), years 100 to 9999")
                                   .arg(when));
     }
+    if (parser.isSet(tooltip))
+        options.tooltip = parser.value(tooltip);
     options.timeKey = parser.isSet(timeKey);
-    options.json = parser.isSet(json);
     options.follow = parser.isSet(follow);
     if (options.follow && options.timeKey)
         return usageError(QStringLiteral("--time-key cannot be used with --follow"));
+    if (parser.isSet(json) && parser.isSet(pango))
+        return usageError(QStringLiteral("--pango cannot be used with --json, whose texts are markup already"));
+    options.form = parser.isSet(json) ? LineForm::Json : parser.isSet(pango) ? LineForm::Pango : LineForm::Plain;
     return result;
 }
 

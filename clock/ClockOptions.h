@@ -18,11 +18,20 @@ inline constexpr char16_t kProgramName[] = u"tamo-clock";
 // The format shown when none is given or stored.
 inline constexpr char16_t kBuiltInFormat[] = u"%h:nn%";
 
+// How a line is written: the bare text; the text escaped for Pango markup (--pango, for
+// panels that read markup); or waybar's JSON (--json), whose text and tooltip are markup too.
+enum class LineForm {
+    Plain,
+    Pango,
+    Json,
+};
+
 struct ClockOptions {
     std::optional<QString> format;      // --format: always wins over the stored one
+    std::optional<QString> tooltip;     // --tooltip: a second format, shown only in JSON
     std::optional<vb::DateValue> at;    // --at: a fixed local instant instead of the clock
     bool timeKey = false;               // --time-key: the key on a second line (one-shot only)
-    bool json = false;                  // --json: {"text": "..."} instead of the bare line
+    LineForm form = LineForm::Plain;    // --pango, --json
     bool follow = false;                // --follow: run as the host
 };
 

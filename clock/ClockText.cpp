@@ -3,6 +3,7 @@
 #include "clock/ClockOptions.h"
 #include "editor/ZPSettings.h"
 
+#include "runtime/Clock.h"
 #include "runtime/Guard.h"
 #include "runtime/SettingsStore.h"
 
@@ -34,6 +35,15 @@ QString storedDisplayFormat(const vb::SettingsStore& store)
         return QString::fromUtf16(kBuiltInFormat);
     return store.GetSetting(app, QString::fromUtf16(zp::kSectionMain), QString::fromUtf16(zp::kKeyFormat),
                             QString());
+}
+
+std::function<vb::DateValue()> heldClock(std::optional<vb::DateValue>& held)
+{
+    return [&held] {
+        if (!held)
+            held = vb::Now();
+        return *held;
+    };
 }
 
 QString withoutLoneSurrogates(const QString& text)
@@ -84,13 +94,39 @@ QByteArray jsonString(const QString& text)
     return escaped.toUtf8();
 }
 
-QByteArray outputLine(const QString& text, bool json)
+QString markupEscaped(const QString& text, bool escapeBar)
+{
+    QString escaped;
+    escaped.reserve(text.size() + 8);
+    for (const QChar ch : text) {
+        switch (ch.unicode()) {
+        case u'&': escaped += QStringLiteral("&amp;"); break;
+        case u'<': escaped += QStringLiteral("&lt;"); break;
+        case u'>': escaped += QStringLiteral("&gt;"); break;
+        case u'|': escaped += escapeBar ? QStringLiteral("&#124;") : QStringLiteral("|"); break;
+        default: escaped += ch; break;
+        }
+    }
+    return escaped;
+}
+
+QByteArray outputLine(const QString& text, LineForm form, const std::optional<QString>& tooltip)
 {
     QByteArray line;
-    if (json) {
-        line = "{\"text\": " + jsonString(text) + '}';
-    } else {
+    switch (form) {
+    case LineForm::Plain:
         line = withoutLoneSurrogates(text).toUtf8();
+        break;
+    case LineForm::Pango:
+        line = withoutLoneSurrogates(markupEscaped(text, true)).toUtf8();
+        break;
+    case LineForm::Json:
+        // waybar reads both as markup: a bare "&" or "<" would make it show nothing at all.
+        line = "{\"text\": " + jsonString(markupEscaped(text, false));
+        if (tooltip)
+            line += ", \"tooltip\": " + jsonString(markupEscaped(*tooltip, false));
+        line += '}';
+        break;
     }
     line += '\n';
     return line;

@@ -1,11 +1,16 @@
 #pragma once
 // What tamo-clock shows and how a line of it is written: the format to expand (given, stored
-// or built in), the JSON line for waybar, and writes to standard output and error that survive
-// interrupted and partial writes.
+// or built in), the line as bare text, as Pango markup or as waybar's JSON, and writes to
+// standard output and error that survive interrupted and partial writes.
+
+#include "clock/ClockOptions.h"
+
+#include "runtime/DateValue.h"
 
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 namespace vb {
@@ -22,6 +27,11 @@ QString displayFormat(const vb::SettingsStore& store, const std::optional<QStrin
 // Raises what the store raises.
 QString storedDisplayFormat(const vb::SettingsStore& store);
 
+// A clock for the expander that reads the instant at its first call and gives the same one
+// after, so that a text and its tooltip show one moment; `held` keeps it. A read that raises
+// keeps nothing: the expander reports it, and the next call reads again.
+std::function<vb::DateValue()> heldClock(std::optional<vb::DateValue>& held);
+
 // The text with every lone surrogate, which UTF-8 cannot carry, replaced by U+FFFD (Qt's own
 // conversion would write "?").
 QString withoutLoneSurrogates(const QString& text);
@@ -30,8 +40,14 @@ QString withoutLoneSurrogates(const QString& text);
 // rest in UTF-8; a lone surrogate, which UTF-8 cannot carry, becomes U+FFFD.
 QByteArray jsonString(const QString& text);
 
-// One output line, LF-terminated: the bare text in UTF-8 (lone surrogates as U+FFFD), or {"text": "..."} with `json`.
-QByteArray outputLine(const QString& text, bool json);
+// `text` as Pango markup that shows it as it is: "&", "<" and ">" as entities, and with
+// `escapeBar` "|" as "&#124;" too, for Argos, which cuts a line at the first "|".
+QString markupEscaped(const QString& text, bool escapeBar);
+
+// One output line, LF-terminated, in UTF-8 (lone surrogates as U+FFFD): the bare text; the
+// text as markup (Pango); or {"text": "...", "tooltip": "..."} with both as markup (Json, the
+// tooltip only when there is one). Only Json shows the tooltip.
+QByteArray outputLine(const QString& text, LineForm form, const std::optional<QString>& tooltip = std::nullopt);
 
 // Writes all of `bytes` to a file descriptor, going on after interrupted and partial writes.
 // False when the descriptor refuses them (a closed pipe: EPIPE).

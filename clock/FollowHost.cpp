@@ -57,10 +57,15 @@ int runFollow(const vb::SettingsStore& store, const ClockOptions& options)
                   + QString::fromLocal8Bit(std::strerror(errno)));
         return 1;
     }
-    HostCore core(store, {options.format, options.at.has_value(), 0}, errorLine);
+    // Only JSON shows a tooltip: without it, its changes would only repeat the line.
+    const std::optional<QString> tooltip = options.form == LineForm::Json ? options.tooltip : std::nullopt;
+    HostCore core(store, {options.format, options.at.has_value(), 0, tooltip}, errorLine);
     if (!core.start())
         return 1;
-    if (!writeAll(STDOUT_FILENO, outputLine(core.text(), options.json)))
+    const auto line = [&] {
+        return outputLine(core.text(), options.form, tooltip ? std::optional(core.tooltip()) : std::nullopt);
+    };
+    if (!writeAll(STDOUT_FILENO, line()))
         return 1;
 
     std::vector<pollfd> fds{
@@ -90,7 +95,7 @@ int runFollow(const vb::SettingsStore& store, const ClockOptions& options)
                 changed |= core.ready(fds[i].fd);
             }
         }
-        if (changed && !writeAll(STDOUT_FILENO, outputLine(core.text(), options.json)))
+        if (changed && !writeAll(STDOUT_FILENO, line()))
             return 0;
     }
 }

@@ -309,30 +309,38 @@ void HostCore::loadFormat()
         format_ = format;
 }
 
-// Expands, and sets the timer to the next change of the key. The boundary is taken from a
-// clock read made before the expansion, so an expansion that straddles a boundary wakes the
-// host once more instead of missing a change. True when the text changed.
+// Expands the text and the tooltip at one instant, and sets the timer to the next change of
+// the finer of their keys. The boundary is taken from a clock read made before the expansion,
+// so an expansion that straddles a boundary wakes the host once more instead of missing a
+// change. True when the text or the tooltip changed.
 bool HostCore::refresh()
 {
     if (!options_.stillClock)
         vb::reloadTimeZone();
-    const QString before = text_;
+    const QString textBefore = text_;
+    const QString tooltipBefore = tooltip_;
+    const auto changed = [&] { return text_ != textBefore || tooltip_ != tooltipBefore; };
     // A clock set between the expansion and the arming cancels the arming: look again.
     for (int attempt = 0; attempt < 3; ++attempt) {
         timespec now{};
         ::clock_gettime(CLOCK_REALTIME, &now);
-        text_ = zp::FromZPFToShowClk(format_, timeKey_);
+        std::optional<vb::DateValue> held;
+        const auto instant = heldClock(held);
+        text_ = zp::FromZPFToShowClk(format_, timeKey_, instant);
+        if (options_.tooltip)
+            tooltip_ = zp::FromZPFToShowClk(*options_.tooltip, tooltipKey_, instant);
         if (options_.stillClock)
-            return text_ != before;
+            return changed();
+        const bool seconds = keyHasSeconds(timeKey_) || keyHasSeconds(tooltipKey_);
         itimerspec when{};
-        when.it_value.tv_sec = static_cast<time_t>(nextKeyChange(now.tv_sec, keyHasSeconds(timeKey_)));
+        when.it_value.tv_sec = static_cast<time_t>(nextKeyChange(now.tv_sec, seconds));
         if (::timerfd_settime(timer_.get(), TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &when, nullptr) == 0)
-            return text_ != before;
+            return changed();
         if (errno != ECANCELED)
             break;
     }
     report_(QStringLiteral("cannot set the timer: ") + systemError(errno));
-    return text_ != before;
+    return changed();
 }
 
 bool keyHasSeconds(QStringView timeKey)

@@ -2,8 +2,9 @@
 // The clock host without a loop of its own: what tamo-clock --follow does, for any event loop
 // to drive. The core publishes its handle as RestartMsgRecv, binds D/window-<handle>, reloads
 // the flag and format on the restart message and on any change of the settings file, keeps
-// the shown text and sets a realtime timer to the next change of its time key. It owns its
-// descriptors; the caller waits until one is readable and hands it to ready().
+// the shown text (and an optional tooltip, expanded at the same instant) and sets a realtime
+// timer to the next change of the finer of their time keys. It owns its descriptors; the
+// caller waits until one is readable and hands it to ready().
 //
 // It recovers from what the store and the file system throw at it: a failed read keeps the
 // last good format and is tried again at every wake; a settings file that is a symbolic link
@@ -31,9 +32,10 @@ namespace clk {
 class HostCore {
 public:
     struct Options {
-        std::optional<QString> format; // always shown instead of the stored one
-        bool stillClock = false;       // the clock is fixed (--at): no timer is armed
-        qint32 handle = 0;             // the published handle; 0: this process's id
+        std::optional<QString> format;  // always shown instead of the stored one
+        bool stillClock = false;        // the clock is fixed (--at): no timer is armed
+        qint32 handle = 0;              // the published handle; 0: this process's id
+        std::optional<QString> tooltip; // a second format, shown beside the text
     };
     // Where the core says what went wrong, one line at a time (standard error in tamo-clock).
     using Report = std::function<void(const QString& line)>;
@@ -54,10 +56,11 @@ public:
     // The descriptors to wait on for reading; fixed from start() to stop().
     std::vector<int> descriptors() const;
     // `fd` is readable: reads what is pending and reloads or expands as it calls for. True
-    // when the shown text changed.
+    // when the shown text or the tooltip changed.
     bool ready(int fd);
 
     const QString& text() const { return text_; }
+    const QString& tooltip() const { return tooltip_; } // empty without a tooltip format
     qint32 handle() const { return handle_; }
     QString socketPath() const { return socketPath_; }
 
@@ -96,6 +99,8 @@ private:
     bool started_ = false;
     QString text_;
     QString timeKey_; // kept, so that its buffer serves every expansion
+    QString tooltip_;
+    QString tooltipKey_;
 };
 
 // Whether a time key is of the "h:n:s" form (changes every second) rather than "h:n".

@@ -22,9 +22,16 @@ int expandOnce(const vb::SettingsStore& store, const ClockOptions& options)
     if (options.at)
         vb::setFixedNow(*options.at);
     const QString format = displayFormat(store, options.format);
+    std::optional<vb::DateValue> held;
+    const auto instant = heldClock(held);
     QString timeKey;
-    const QString text = zp::FromZPFToShowClk(format, timeKey);
-    QByteArray out = outputLine(text, options.json);
+    const QString text = zp::FromZPFToShowClk(format, timeKey, instant);
+    std::optional<QString> tooltip;
+    if (options.tooltip && options.form == LineForm::Json) {
+        QString tooltipKey;
+        tooltip = zp::FromZPFToShowClk(*options.tooltip, tooltipKey, instant);
+    }
+    QByteArray out = outputLine(text, options.form, tooltip);
     if (options.timeKey)
         out += timeKey.toUtf8() + '\n';
     return writeAll(STDOUT_FILENO, out) ? 0 : 1;

@@ -130,15 +130,25 @@ TEST(ClockOnce, ShowsTheGivenStoredOrBuiltInFormat)
     }
 }
 
+// waybar and the panels that read Pango markup show nothing for a line that does not parse.
+TEST(ClockOnce, EscapesTextAndTooltipForEachReader)
+{
+    TestEnv env;
+    for (const QStringList& r : dataRows(QStringLiteral(TAMO_DATA_DIR "/markup.tsv"), 3)) {
+        const QStringList args = QStringList{u"--at"_s, u"2001-03-29T13:05:09"_s} + r[2].split(u' ');
+        EXPECT_EQ(run(args), "exit 0, out [" + r[3].toStdString() + "\n], err []") << r[0].toStdString() << ": " << r[1].toStdString();
+    }
+}
+
 TEST(ClockOnce, HelpVersionAndUsageErrors)
 {
     TestEnv env;
     EXPECT_EQ(run({u"--version"_s}), "exit 0, out [tamo-clock 1.33.2485\n], err []");
     for (const QStringList& args : {QStringList{u"--help"_s}, {u"-h"_s}, {u"--format"_s, u"x"_s, u"--help"_s}}) {
         const std::string help = run(args);
-        EXPECT_TRUE(help.starts_with("exit 0, out [Usage: tamo-clock [--format TEXT] [--at WHEN] [--time-key] "
-                                     "[--json] [--follow]\n") && help.ends_with("\n], err []")) << help;
-        for (const char* option : {"--version", "--format", "--at", "--time-key", "--json", "--follow"})
+        EXPECT_TRUE(help.starts_with("exit 0, out [Usage: tamo-clock [--format TEXT] [--tooltip TEXT] [--at WHEN] "
+                                     "[--time-key] [--json | --pango] [--follow]\n") && help.ends_with("\n], err []")) << help;
+        for (const char* option : {"--version", "--format", "--tooltip", "--at", "--time-key", "--json", "--pango", "--follow"})
             EXPECT_NE(help.find(option), std::string::npos) << option;
     }
     for (const QStringList& r : dataRows(QStringLiteral(TAMO_DATA_DIR "/usage_errors.tsv"), 2)) {
@@ -174,6 +184,14 @@ TEST(ClockFollow, ReloadsOnTheRestartRequestOrAChangedFileAlone)
     zp::RequestRestart(vb::SettingsStore::fromEnvironment());
     EXPECT_EQ(host.nextLine(kReloadMs), "2001年");
     EXPECT_EQ(host.err(), "");
+}
+
+// The one-shot rows show the escaping; this, that the host hands its tooltip to the line.
+TEST(ClockFollow, JsonLinesCarryTheTooltip)
+{
+    TestEnv env;
+    Host host(kFrozen + QStringList{u"--json"_s, u"--tooltip"_s, u"%yyyy%年 <%m%>"_s});
+    EXPECT_EQ(host.nextLine(kStartMs), R"({"text": "13:05", "tooltip": "2001年 &lt;3&gt;"})") << host.err().toStdString();
 }
 
 TEST(ClockFollow, EndsInOrder)
@@ -259,21 +277,26 @@ TEST(ClockJson, EscapesAndBrokenSurrogates)
 {
     EXPECT_EQ(jsonString(u"\"\\/\n\t"_s + QChar(1) + QChar(0x2028)), R"("\"\\/\n\t\u0001\u2028")");
     EXPECT_EQ(jsonString(QString(QChar(0xDF15)) + QChar(0xD83C) + u'x'), "\"\xEF\xBF\xBD\xEF\xBF\xBDx\"");
-    EXPECT_EQ(outputLine(QString(QChar(0xD800)) + u'a', false), "\xEF\xBF\xBD" "a\n");
+    for (const LineForm form : {LineForm::Plain, LineForm::Pango})
+        EXPECT_EQ(outputLine(QString(QChar(0xD800)) + u'a', form), "\xEF\xBF\xBD" "a\n");
 }
 
+// Every character, in the text and the tooltip: valid JSON that reads back as the markup that
+// shows the character itself.
 TEST(ClockJson, EveryCharacterRoundTripsThroughAJsonReader)
 {
     for (char32_t c = 0; c <= 0x10FFFF; c += (c < 0xFFFF ? 1 : 0x1000)) {
         if (c >= 0xD800 && c <= 0xDFFF)
             continue;
-        const QString text = u'<' + QString::fromUcs4(&c, 1) + u'>';
-        const QByteArray line = outputLine(text, true);
+        const QString character = QString::fromUcs4(&c, 1);
+        const QString markup = c == u'&' ? u"&amp;"_s : c == u'<' ? u"&lt;"_s : c == u'>' ? u"&gt;"_s : character;
+        const QByteArray line = outputLine(u'[' + character + u']', LineForm::Json, u'(' + character + u')');
         QJsonParseError error{};
         const QJsonObject object = QJsonDocument::fromJson(line, &error).object();
         ASSERT_EQ(error.error, QJsonParseError::NoError) << "U+" << std::hex << unsigned(c);
-        ASSERT_EQ(object.value(u"text").toString(), text) << "U+" << std::hex << unsigned(c);
-        ASSERT_TRUE(object.size() == 1 && line.endsWith("}\n") && line.count('\n') == 1);
+        ASSERT_EQ(object.value(u"text").toString(), u'[' + markup + u']') << "U+" << std::hex << unsigned(c);
+        ASSERT_EQ(object.value(u"tooltip").toString(), u'(' + markup + u')') << "U+" << std::hex << unsigned(c);
+        ASSERT_TRUE(object.size() == 2 && line.endsWith("}\n") && line.count('\n') == 1);
     }
 }
 

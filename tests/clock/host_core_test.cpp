@@ -47,9 +47,10 @@ struct Host {
         save(zp::kSectionPlugIn, zp::kKeyEnable, u"1"_s);
         save(zp::kSectionMain, zp::kKeyFormat, format);
     }
-    bool start(qint32 handle = 4242, std::optional<QString> format = std::nullopt)
+    bool start(qint32 handle = 4242, std::optional<QString> format = std::nullopt,
+               std::optional<QString> tooltip = std::nullopt)
     {
-        core = std::make_unique<HostCore>(store, HostCore::Options{format, false, handle},
+        core = std::make_unique<HostCore>(store, HostCore::Options{format, false, handle, tooltip},
                                           [this](const QString& line) { reports << line; });
         return core->start();
     }
@@ -223,6 +224,23 @@ TEST(HostCore, TheRealClockRollsOverASecond)
     const std::optional<QString> next = h.nextText(3000);
     ASSERT_TRUE(next.has_value());
     EXPECT_NE(*next, first);
+}
+
+// A text of minutes beside a tooltip of seconds: the host wakes every second, and each change
+// of the tooltip alone counts. Two changes in a row rule out a wake on the text's minute.
+TEST(HostCore, WakesForTheFinerKeyAndATooltipThatChangesAlone)
+{
+    Host h;
+    ASSERT_TRUE(h.start(4242, u"%h%時"_s, u"%h:nn:ss%"_s));
+    for (int change = 0; change < 2; ++change) {
+        const QString text = h.core->text();
+        const QString tooltip = h.core->tooltip();
+        ASSERT_TRUE(h.nextText(3000).has_value()) << change;
+        if (h.core->text() == text) { // an hour that began meanwhile changes both
+            EXPECT_NE(h.core->tooltip(), tooltip) << change;
+        }
+    }
+    EXPECT_TRUE(h.reports.isEmpty()) << h.reports.join(u'\n').toStdString();
 }
 
 TEST(ClockFollow, ExitsWithOneWhenItsFirstLineCannotBeWritten)
