@@ -108,6 +108,7 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
         result.helpText = QStringLiteral("Usage: tamo-clock [--format TEXT] [--at WHEN] [--time-key] "
                                          "[--json] [--follow]\n")
             + text;
+        result.helpText += QStringLiteral("\nThe format language: man 5 tamo-format.\n");
         return result;
     }
     if (parser.isSet(version)) {
