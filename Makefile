@@ -22,6 +22,9 @@ DEB_PACKAGES := cmake make g++ pkg-config \
 	fonts-ipafont-gothic xvfb xauth \
 	clang-14 libclang-rt-14-dev
 
+# The manual pages are written in scdoc; a test reads them through man.
+DEB_PACKAGES += scdoc man-db
+
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 .PHONY: all build deps test run bench install screenshot clean fuzz fuzz-build fuzz-smoke

@@ -118,6 +118,7 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments)
         result.helpText = QStringLiteral("Usage: tamo-clock [--format TEXT] [--tooltip TEXT] [--at WHEN] "
                                          "[--time-key] [--json | --pango] [--follow]\n")
             + text;
+        result.helpText += QStringLiteral("\nThe format language: man 5 tamo-format.\n");
         return result;
     }
     if (parser.isSet(version)) {
