@@ -1,10 +1,12 @@
 // The settings window driven through its real widgets, offscreen, handed a store in a temporary
 // folder (not XDG_CONFIG_HOME, which it must not read), a clock and boxes answered from a script,
-// with hosts on handles 4242, -4242 and 0; then the real program started twice at once.
+// with hosts on handles 4242, -4242 and 0; then the real program started twice at once, and
+// beside a first instance that hears it.
 
-#include "editor/InstanceLock.h"
 #include "editor/Tokens.h"
 #include "editor/frmMain.h"
+#include "gui/SingleInstance.h"
+#include "runtime/RuntimeFolder.h"
 #include "support/Common.h"
 #include "support/FakeMessageBox.h"
 #include "support/TestEnv.h"
@@ -324,8 +326,8 @@ private slots:
     }
 
     // Of two started at once, one keeps its window and lock, the other ends silently with status 0;
-    // one in another runtime folder runs beside it (rounds: a race shows only sometimes). Asking
-    // again keeps the lock, its holder's end frees it, an unusable lock file never keeps one out.
+    // one in another runtime folder runs beside it (rounds: a race shows only sometimes). A later
+    // start ends as silently, having asked the first, through the runtime folder, to come to the front.
     void onePerRuntimeFolder()
     {
         const auto start = [] { auto p = std::make_unique<QProcess>(); p->start(QStringLiteral(TAMOZP_PATH), {}); return p; };
@@ -354,13 +356,14 @@ private slots:
             }
         }
         TestEnv env;
-        auto first = std::make_unique<zp::InstanceLock>(env.runtimeDir() + u"/TamoZP.lock"_s);
-        zp::InstanceLock second(first->path());
-        QVERIFY(!first->anotherInstanceRunning() && !first->anotherInstanceRunning() && second.anotherInstanceRunning());
-        first.reset();
-        QVERIFY(!second.anotherInstanceRunning());
-        for (const QString& unusable : {QString(), env.runtimeDir(), env.runtimeDir() + u"/no/TamoZP.lock"_s})
-            QVERIFY2(!zp::InstanceLock(unusable).anotherInstanceRunning(), qPrintable(unusable));
+        gui::SingleInstance first(u"TamoZP"_s, vb::runtimeFolder());
+        int raised = 0;
+        first.onRaiseRequest([&] { ++raised; });
+        QVERIFY(!first.anotherInstanceRunning());
+        const auto second = start();
+        QVERIFY(second->waitForFinished(30000) && second->exitStatus() == QProcess::NormalExit && second->exitCode() == 0);
+        QCOMPARE(second->readAll() + second->readAllStandardError(), QByteArray());
+        QTRY_COMPARE(raised, 1);
     }
 };
 

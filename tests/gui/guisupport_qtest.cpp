@@ -1,8 +1,13 @@
-// The shared Qt support of the window programs: the message boxes, and what the application object
-// sets up with its top-level catcher (checked in a child process, since it ends the program).
+// The shared Qt support of the window programs: the message boxes, what the application object
+// sets up with its top-level catcher (checked in a child process, since it ends the program), and
+// one instance per user that a second start brings to the front.
 
 #include "gui/GuiSupport.h"
+#include "gui/SingleInstance.h"
+#include "runtime/DatagramSocket.h"
 #include "runtime/Program.h"
+#include "runtime/RuntimeFolder.h"
+#include "support/TestEnv.h"
 
 #include <QFontInfo>
 #include <QMessageBox>
@@ -93,6 +98,49 @@ private slots:
         QVERIFY(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 1);
         QCOMPARE(QString::fromUtf8(child.readAllStandardOutput()), u"box=1 icon=1 yes=はい(&Y) font=IPAPGothic\n"_s);
         QCOMPARE(QString::fromUtf8(child.readAllStandardError()), u"guichild\n実行時エラー '6':\n\nオーバーフローしました。\n"_s);
+    }
+
+    // Of two instances in one runtime folder the first holds the lock and hears the second, which
+    // learns that it is not alone. Requests that arrive together raise once, anything else never;
+    // the usual request brings a minimised window, behind another, back to the front. The socket
+    // goes with the first, whose lock then passes on; a socket left behind by an instance that
+    // ended at once is taken over; a folder that cannot hold the lock keeps no one out.
+    void singleInstance()
+    {
+        TestEnv env;
+        const QString folder = env.runtimeDir();
+        vb::bindDatagramSocket(vb::instanceSocketPath(folder, u"Probe"_s)); // left behind
+        int raised = 0;
+        auto first = std::make_unique<gui::SingleInstance>(u"Probe"_s, folder);
+        first->onRaiseRequest([&] { ++raised; });
+        QVERIFY(!first->anotherInstanceRunning() && !first->anotherInstanceRunning() && first->held());
+        QCOMPARE(first->lockPath() + u' ' + first->socketPath(), folder + u"/Probe.lock "_s + folder + u"/Probe.raise"_s);
+        gui::SingleInstance second(u"Probe"_s, folder), other(u"Other"_s, folder);
+        QVERIFY(second.anotherInstanceRunning() && second.anotherInstanceRunning() && !second.held());
+        QVERIFY(!other.anotherInstanceRunning() && other.held());
+        QTRY_COMPARE(raised, 1);
+        for (const QByteArray& stray : {QByteArray("raise!"), QByteArray(), QByteArray("rais")})
+            QVERIFY(vb::sendDatagram(first->socketPath(), stray));
+        QCoreApplication::processEvents(); // a datagram is in the queue once sent
+        QCOMPARE(raised, 1);
+
+        QWidget window, above;
+        window.showMinimized();
+        above.show();
+        QVERIFY(QTest::qWaitForWindowActive(&above) && window.isMinimized());
+        first->raiseOnRequest(&window);
+        QVERIFY(second.anotherInstanceRunning());
+        QTRY_VERIFY(window.isActiveWindow() && !window.isMinimized() && window.isVisible());
+
+        first.reset();
+        QVERIFY(!QFile::exists(second.socketPath()));
+        QVERIFY(!second.anotherInstanceRunning() && second.held() && QFile::exists(second.socketPath()));
+        QVERIFY(QDir(folder).mkdir(u"Blocked.lock"_s)); // a folder where the lock file should be
+        for (const auto& [program, unusable] : {std::pair(u"Probe"_s, QString()), std::pair(u"Probe"_s, folder + u"/no/such"_s),
+                                                std::pair(u"Blocked"_s, folder)}) {
+            gui::SingleInstance alone(program, unusable);
+            QVERIFY2(!alone.anotherInstanceRunning() && !alone.held(), qPrintable(program + u' ' + unusable));
+        }
     }
 };
 
