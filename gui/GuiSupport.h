@@ -1,7 +1,7 @@
 #pragma once
 // What the two window programs (TamoZP and TamoUnZP) share on the Qt side: the application object
 // with the program's one top-level catcher, message boxes as Qt dialogs, access keys that act at
-// once, Qt's Japanese translations, the window font, twips, and the icon.
+// once, Qt's Japanese translations, the window font, twips, fixed-size windows, and the icon.
 // The programs' behaviour lives in their own folders; this is only the look and the plumbing.
 // Depends on the runtime and Qt Widgets.
 
@@ -73,6 +73,10 @@ int twipsToPixels(int twips, qreal dotsPerInch);
 // DPI, vertical ones through its vertical one.
 QSize twipsSize(int width, int height, const QWidget* widget = nullptr);
 QRect twipsRect(int left, int top, int width, int height, const QWidget* widget = nullptr);
+
+// Gives the top-level `window` a fixed size in twips and a title bar with minimise and close
+// only: a maximise button on a window that cannot grow would do nothing.
+void setFixedWindowSize(QWidget* window, int width, int height);
 
 // The programs' icon, a clock face: 32 x 32 pixels in the 16 classic colours.
 QIcon applicationIcon();

@@ -169,6 +169,8 @@ private slots:
         QVERIFY(s.open());
         QWidget* w = s.window.get();
         QVERIFY(w->size() == QSize(385, 270) && w->minimumSize() == w->maximumSize());
+        QCOMPARE(w->windowFlags() & (Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
+                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
         QStringList seen{u"txtSet"_s};
         for (int i = 0; i < 16; ++i) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
