@@ -14,9 +14,12 @@
 #include "support/WindowReceiver.h"
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
 #include <QProcess>
 #include <QPushButton>
 #include <QtTest>
@@ -119,7 +122,7 @@ private slots:
     // one that raises, ends the program at load's first step.
     void load_data()
     {
-        QTest::addColumn<QString>("stored"); // null: nothing; after a line break, a line that does not parse
+        QTest::addColumn<QString>("stored"); // null: nothing; after a '|', a line that does not parse
         QTest::addColumn<int>("another");    // another instance: 0 no, 1 yes, 2 the check raises
         QTest::addColumn<QString>("outcome");
         const QString spaces = u"  %yyyy%/%m%/%d% %h:nn%  "_s, longer = QString(40000, u'x'), h = u"%h:nn%"_s;
@@ -127,7 +130,8 @@ private slots:
         QTest::newRow("spaces kept") << spaces << 0 << u"open|%1|0|%1|-"_s.arg(spaces);
         QTest::newRow("malformed, as it is") << u"%h:nn"_s << 0 << u"open|%h:nn|0|%h:nn|-"_s;
         QTest::newRow("longer than a line edit's default cap") << longer << 0 << u"open|%1|0|%1|-"_s.arg(longer);
-        QTest::newRow("unreadable") << u"%h:nn%\njunk"_s << 0 << u"open||<error 75>|<error 75>|-|engine report 75 GetZPF-ZPModule1.33.2485"_s;
+        QTest::newRow("line breaks, as they are") << u"%h:nn%\n%d%\r"_s << 0 << u"open|%h:nn%\n%d%\r|0|%h:nn%\n%d%\r|-"_s;
+        QTest::newRow("unreadable") << u"%h:nn%|junk"_s << 0 << u"open||<error 75>|<error 75>|-|engine report 75 GetZPF-ZPModule1.33.2485"_s;
         QTest::newRow("another instance") << h << 1 << u"closed||0|%h:nn%|-"_s;
         QTest::newRow("the check raises") << h << 2 << u"closed||0|%h:nn%|-|report 70 frmMain_Load - TamoZP133"_s;
     }
@@ -139,9 +143,9 @@ private slots:
         Session s;
         s.save(u"Plug in/TamoZP"_s, u"0"_s);
         if (!stored.isNull())
-            s.save(u"Main/ZPFormat"_s, stored.section(u'\n', 0, 0));
+            s.save(u"Main/ZPFormat"_s, stored.section(u'|', 0, 0));
         QFile file(s.store.filePath(kApp));
-        QVERIFY(file.open(QIODevice::Append) && file.write(stored.section(u'\n', 1).toUtf8()) >= 0);
+        QVERIFY(file.open(QIODevice::Append) && file.write(stored.section(u'|', 1).toUtf8()) >= 0);
         file.close();
         const bool loaded = s.open([another] { return another == 2 ? (vb::raiseError(vb::PermissionDenied), true) : another == 1; });
         QCOMPARE(s.outcome(), outcome);
@@ -380,6 +384,62 @@ private slots:
         QVERIFY(second->waitForFinished(30000) && second->exitStatus() == QProcess::NormalExit && second->exitCode() == 0);
         QCOMPARE(second->readAll() + second->readAllStandardError(), QByteArray());
         QTRY_COMPARE(raised, 1);
+    }
+
+    // Text pasted or dropped into txtSet, at the caret, keeps its first line, whichever line break
+    // ends it, and OK stores what the box shows.
+    void pasteAndDrop_data()
+    {
+        QTest::addColumn<QString>("way");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("shown");
+        const std::tuple<const char*, QString, QString> texts[] = {
+            {"LF", u"%h:nn%\n"_s, u"[%h:nn%]"_s},
+            {"CR", u"%h:nn%\r%d%"_s, u"[%h:nn%]"_s},
+            {"CRLF", u"%h:nn%\r\n%d%\r\n"_s, u"[%h:nn%]"_s},
+            {"a break first", u"\n%d%"_s, u"[]"_s},
+            {"one line", u"%h:nn% %d%"_s, u"[%h:nn% %d%]"_s},
+        };
+        for (const QString& way : {u"Ctrl+V"_s, u"Shift+Ins"_s, u"menu"_s, u"drop"_s})
+            for (const auto& [name, text, shown] : texts)
+                QTest::addRow("%s, %s", qPrintable(way), name) << way << text << shown;
+    }
+    void pasteAndDrop()
+    {
+        QFETCH(QString, way);
+        QFETCH(QString, text);
+        QFETCH(QString, shown);
+        Session s;
+        s.save(u"Main/ZPFormat"_s, u"[]"_s);
+        QVERIFY(s.open());
+        QLineEdit* box = s.txtSet();
+        box->setCursorPosition(1);
+        const QPoint caret = box->inputMethodQuery(Qt::ImCursorRectangle).toRect().center();
+        QMimeData data;
+        data.setText(text);
+        QGuiApplication::clipboard()->setText(text);
+        if (way == u"drop") { // as dragged in from another program
+            QDragEnterEvent enter(caret, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, {});
+            QDropEvent drop(caret, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, {});
+            QApplication::sendEvent(box, &enter);
+            QApplication::sendEvent(box, &drop);
+            QVERIFY(enter.isAccepted() && drop.isAccepted());
+        } else if (way == u"menu") {
+            QContextMenuEvent request(QContextMenuEvent::Keyboard, caret, box->mapToGlobal(caret));
+            QApplication::sendEvent(box, &request);
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            QVERIFY(menu);
+            for (QAction* action : menu->actions())
+                if (action->text().startsWith(u"&Paste\t"_s))
+                    action->trigger();
+            menu->close();
+        } else {
+            const QKeySequence key = QKeySequence::fromString(way);
+            QTest::keyClick(box, key[0].key(), key[0].keyboardModifiers());
+        }
+        QCOMPARE(box->text(), shown);
+        s.click(u"cmdMain_0"_s);
+        QCOMPARE(s.outcome(), u"closed|%1|1|%1|restart 4242"_s.arg(shown));
     }
 };
 
