@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPalette>
 
 #include <algorithm>
@@ -144,22 +145,82 @@ SampleBox::SampleBox(QWidget* parent) : QLineEdit(parent)
 {
     setReadOnly(true);
     useCaptionColours();
+    // Only the application object hears of every new theme: see eventFilter.
+    QCoreApplication::instance()->installEventFilter(this);
+}
+
+void SampleBox::showText(const QString& text)
+{
+    setText(text); // leaves the caret at the end, and the box scrolled to show it
+    setCursorPosition(0);
 }
 
 void SampleBox::useCaptionColours()
 {
+    if (recolouring_)
+        return; // setPalette below sends this box a PaletteChange
+    recolouring_ = true;
     const QPalette app = QApplication::palette(this);
+    const QColor caption = app.color(QPalette::Active, QPalette::Highlight);
+    const QColor captionText = app.color(QPalette::Active, QPalette::HighlightedText);
     QPalette pal = palette();
-    pal.setColor(QPalette::Base, app.color(QPalette::Active, QPalette::Highlight));
-    pal.setColor(QPalette::Text, app.color(QPalette::Active, QPalette::HighlightedText));
+    pal.setColor(QPalette::Base, caption);
+    pal.setColor(QPalette::Text, captionText);
+    // Styles draw the selection and their focus frame in the highlight colours, which here would
+    // vanish into a background of the same colour: inverted, they stand out.
+    pal.setColor(QPalette::Highlight, captionText);
+    pal.setColor(QPalette::HighlightedText, caption);
     setPalette(pal);
+    recolouring_ = false;
 }
 
-void SampleBox::changeEvent(QEvent* event)
+bool SampleBox::event(QEvent* event)
 {
-    if (event->type() == QEvent::ApplicationPaletteChange || event->type() == QEvent::StyleChange)
+    const bool handled = QLineEdit::event(event);
+    // A new theme reaches a widget as PaletteChange, once its window has passed it on.
+    switch (event->type()) {
+    case QEvent::PaletteChange:
+    case QEvent::ApplicationPaletteChange: // sent to the widget itself for a palette of its class
+    case QEvent::StyleChange:
         useCaptionColours();
-    QLineEdit::changeEvent(event);
+        break;
+    default:
+        break;
+    }
+    return handled;
+}
+
+bool SampleBox::eventFilter(QObject* watched, QEvent* event)
+{
+    // A theme that changes only the colours this box sets itself changes nothing it would
+    // inherit, so no PaletteChange comes; the application is still sent ApplicationPaletteChange.
+    if (watched == QCoreApplication::instance() && event->type() == QEvent::ApplicationPaletteChange)
+        useCaptionColours();
+    return false;
+}
+
+void SampleBox::paintEvent(QPaintEvent* event)
+{
+    QLineEdit::paintEvent(event);
+    if (!hasFocus())
+        return;
+    // The style's focus frame is a hairline on the border, hardly told from the unfocused one on
+    // a box of this colour: a dotted rectangle inside, in the text colour, shows the focus.
+    QPainter painter(this);
+    painter.setPen(QPen(palette().color(QPalette::Text), 1, Qt::DotLine));
+    painter.drawRect(rect().adjusted(1, 1, -2, -2));
+}
+
+void SampleBox::keyPressEvent(QKeyEvent* event)
+{
+    // Space does what a click does, once per press, as on a button.
+    if (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier) {
+        if (!event->isAutoRepeat())
+            emit clicked();
+        event->accept();
+        return;
+    }
+    QLineEdit::keyPressEvent(event);
 }
 
 void SampleBox::mousePressEvent(QMouseEvent* event)

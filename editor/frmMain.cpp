@@ -345,7 +345,7 @@ void frmMain::Form_Unload()
 void frmMain::txtSample_Click()
 {
     QString sTimeKey;
-    txtSample->setText(FromZPFToShowClk(txtSet->text(), sTimeKey, services_.now));
+    txtSample->showText(FromZPFToShowClk(txtSet->text(), sTimeKey, services_.now));
 }
 
 bool frmMain::SetZP()

@@ -270,6 +270,7 @@ private slots:
         QTest::newRow("Enter in txtSet: OK") << h << 0 << r << u"Return txtSet"_s << restarted;
         QTest::newRow("keypad Enter on cboHour: OK") << h << 0 << r << u"Enter cboHour"_s << restarted;
         QTest::newRow("Enter on a token button") << h << 0 << r << u"Return cmdSet_1"_s << u"open|%h:nn%%d%"_s + nothing;
+        QTest::newRow("Enter on the sample: OK") << h << 0 << r << u"Return txtSample"_s << restarted;
         // An access key acts before the key that follows it, however soon that comes.
         QTest::newRow("Alt+D, at once Enter: asked") << h << yes << r << u"keys Alt+D, Return"_s
             << u"closed|%h:nn%|0|%h:nn%|restart 4242|disable?"_s;
@@ -440,6 +441,58 @@ private slots:
         QCOMPARE(box->text(), shown);
         s.click(u"cmdMain_0"_s);
         QCOMPARE(s.outcome(), u"closed|%1|1|%1|restart 4242"_s.arg(shown));
+    }
+
+    // The sample box in the theme's caption colours, also after a theme change while the window is
+    // open, whether the theme changes every colour or only those the box takes (then Qt tells the
+    // box of it by ApplicationPaletteChange alone). Its focus frame stands out from it; Space
+    // previews as a click does, and a preview too long for the box shows its start.
+    void sampleBox_data()
+    {
+        QTest::addColumn<QString>("theme");
+        QTest::newRow("the theme at start") << QString();
+        QTest::newRow("a new theme") << u"every colour"_s;
+        QTest::newRow("a new theme, caption colours only") << u"caption colours"_s;
+    }
+    void sampleBox()
+    {
+        QFETCH(QString, theme);
+        Session s;
+        QVERIFY(s.open());
+        const QPalette before = QApplication::palette();
+        const auto restore = qScopeGuard([&] { QApplication::setPalette(before); });
+        if (!theme.isNull()) {
+            QPalette changed = theme == u"every colour" ? QPalette(QColor(0x33, 0x33, 0x33)) : before;
+            changed.setColor(QPalette::Highlight, QColor(0x20, 0x70, 0x30));
+            changed.setColor(QPalette::HighlightedText, QColor(0xff, 0xf0, 0x80));
+            if (theme == u"every colour")
+                changed.setResolveMask(~QPalette::ResolveMask(0));
+            QApplication::setPalette(changed);
+            QCoreApplication::processEvents(); // the windows hear of it through a posted event
+        }
+        QLineEdit* sample = s.txtSample();
+        const QColor caption = QApplication::palette().color(QPalette::Highlight);
+        const QColor captionText = QApplication::palette().color(QPalette::HighlightedText);
+        // Focus must draw something new in the box, and in a colour that stands out from it.
+        const QImage unfocused = sample->grab().toImage();
+        sample->setFocus();
+        const QImage focused = sample->grab().toImage();
+        const auto far = [](QColor a, QColor b) { return std::max({std::abs(a.red() - b.red()), std::abs(a.green() - b.green()), std::abs(a.blue() - b.blue())}) >= 80; };
+        int marked = 0;
+        for (int i = 0; i < focused.width() * focused.height(); ++i) {
+            const QPoint p(i % focused.width(), i / focused.width());
+            marked += far(focused.pixelColor(p), unfocused.pixelColor(p)) && far(focused.pixelColor(p), caption);
+        }
+        QVERIFY2(marked >= focused.width() / 2, qPrintable(QString::number(marked)));
+        const QPalette& own = sample->palette();
+        QCOMPARE((QList{own.color(QPalette::Base), own.color(QPalette::Text), own.color(QPalette::Highlight),
+                        own.color(QPalette::HighlightedText)}),
+                 (QList{caption, captionText, captionText, caption}));
+
+        s.type(u"%yyyy%/%m%/%d% "_s.repeated(8));
+        sample->setFocus();
+        QTest::keyClick(sample, Qt::Key_Space);
+        QCOMPARE(sample->text() + u' ' + QString::number(sample->cursorPosition()), u"2001/3/29 "_s.repeated(8) + u" 0"_s);
     }
 };
 
