@@ -13,6 +13,8 @@
 #include "support/TestEnv.h"
 #include "support/WindowReceiver.h"
 
+#include <QAbstractItemView>
+#include <QAccessible>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
@@ -493,6 +495,46 @@ private slots:
         sample->setFocus();
         QTest::keyClick(sample, Qt::Key_Space);
         QCOMPARE(sample->text() + u' ' + QString::number(sample->cursorPosition()), u"2001/3/29 "_s.repeated(8) + u" 0"_s);
+    }
+
+    // What a screen reader hears of each control: its caption, or a name of its own where the caption
+    // would not tell (txtSet has its label's); the token controls and the sample box also say what they
+    // do, as their tooltip shows. A list's value is its current item, selected in its list too; a
+    // token button says what it inserts.
+    void accessibility()
+    {
+        const struct { const char* control; QString name, description; } rows[] = {
+            {"fraSet", u"フォーマット設定(F)"_s}, {"lblSet", u"書式指定(S)"_s}, {"txtSet", u"書式指定(S)"_s},
+            {"txtSample", u"表示例"_s, u"クリックするかスペース キーを押すと、書式指定の表示例をここに示します"_s},
+            {"cmdSet_0", u"時刻"_s, u"時刻 (%h:nn% など) を挿入します。形は時間制の一覧と「秒」で決まります"_s},
+            {"cboHour", u"時刻ボタンの時間制"_s, u"「時刻」ボタンで挿入する時刻の時間制を選びます"_s},
+            {"chkSec", u"秒"_s},
+            {"cmdSet_1", u"日"_s, u"日 %d% を挿入します"_s},
+            {"cmdSet_2", u"月"_s, u"月 %m% を挿入します"_s},
+            {"cmdSet_3", u"Month"_s, u"英語の月名 %mmm% を挿入します"_s},
+            {"cmdSet_4", u"曜日"_s, u"曜日 %aaa% を挿入します"_s},
+            {"cmdSet_5", u"Day"_s, u"英語の曜日名 %ddd% を挿入します"_s},
+            {"cboSet", u"他ボタンの挿入項目"_s, u"「他」ボタンで挿入する項目を選びます"_s},
+            {"cmdSet_6", u"他"_s, u"一覧で選んだ項目を挿入します"_s},
+            {"cmdMain_0", u"OK"_s}, {"cmdMain_1", u"Cancel"_s}, {"cmdMain_2", u"About"_s}, {"chkDisable", u"TamoZP設定の無効化(D)"_s},
+        };
+        Session s;
+        QVERIFY(s.open());
+        for (const auto& [control, name, description] : rows) {
+            QWidget* w = s.get(QString::fromLatin1(control));
+            QAccessibleInterface* spoken = QAccessible::queryAccessibleInterface(w);
+            QCOMPARE(w->objectName() + u'|' + spoken->text(QAccessible::Name) + u'|' + spoken->text(QAccessible::Description) + u'|'
+                         + w->toolTip(), w->objectName() + u'|' + name + u'|' + description + u'|' + description);
+            if (auto* list = qobject_cast<QComboBox*>(w)) {
+                list->setCurrentIndex(2);
+                QCOMPARE(spoken->text(QAccessible::Value), list->currentText());
+                QCOMPARE(list->view()->selectionModel()->selectedIndexes(), QModelIndexList{list->model()->index(2, 0)});
+            } else if (QRegularExpression(u"^cmdSet_[1-5]$"_s).match(w->objectName()).hasMatch()) {
+                s.txtSet()->clear();
+                s.click(w->objectName());
+                QVERIFY2(description.contains(u' ' + s.txtSet()->text() + u' '), qPrintable(s.txtSet()->text()));
+            }
+        }
     }
 };
 
