@@ -4,6 +4,7 @@
 #include "gui/GuiSupport.h"
 #include "runtime/MessageBox.h"
 
+#include <QCloseEvent>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QPushButton>
@@ -61,6 +62,7 @@ vb::OnError frmMain::loadFailed(const vb::Error& error)
     if (error.number == vb::InvalidArgument)
         return vb::OnError::ResumeNext;
     // Leaving without a word would leave the progress line standing as if still at work.
+    failed_ = true;
     vb::MsgBox(services_.boxes, QStringLiteral("エラー番号:%1\r\n%2").arg(error.number).arg(error.description),
                kErrorStyle, text(kProgramTitle));
     return vb::OnError::Exit;
@@ -68,7 +70,6 @@ vb::OnError frmMain::loadFailed(const vb::Error& error)
 
 void frmMain::cmdMain_Click()
 {
-    // The only window: closing it ends the program.
     close();
 }
 
@@ -104,7 +105,19 @@ void frmMain::keyPressEvent(QKeyEvent* event)
         cmdMain_->click();
         return;
     }
+    // Esc closes the window as its × does, whether OK can be clicked or not.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
     QWidget::keyPressEvent(event);
+}
+
+void frmMain::closeEvent(QCloseEvent* event)
+{
+    // The only window: closing it ends the program.
+    event->accept();
+    services_.end(failed_ ? 1 : 0);
 }
 
 } // namespace unzp
