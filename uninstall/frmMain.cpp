@@ -76,13 +76,20 @@ void frmMain::cmdMain_Click()
 void frmMain::Print(const QString& line)
 {
     surface_.print(line);
-    repaint();
+    surfaceChanged();
 }
 
 void frmMain::Cls()
 {
     surface_.clear();
+    surfaceChanged();
+}
+
+void frmMain::surfaceChanged()
+{
     repaint();
+    // Painted text is invisible to screen readers: the window's description carries it.
+    setAccessibleDescription(surface_.lines().join(u'\n').trimmed());
 }
 
 void frmMain::paintEvent(QPaintEvent*)

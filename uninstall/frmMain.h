@@ -51,6 +51,7 @@ private:
     vb::OnError loadFailed(const vb::Error& error);
     void Print(const QString& text);
     void Cls();
+    void surfaceChanged();
 
     gui::WindowServices services_;
     SurfaceText surface_;

@@ -7,6 +7,7 @@
 #include "support/TestEnv.h"
 #include "uninstall/frmMain.h"
 
+#include <QAccessible>
 #include <QPushButton>
 #include <QtTest>
 
@@ -17,6 +18,12 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const QString kDone = u"shown|OK|/ 設定/登録情報削除完了|<absent>|<absent>|120 -42|confirm"_s;
+
+// How the window says its surface's text to a screen reader.
+QString spoken(QWidget& form)
+{
+    return QAccessible::queryAccessibleInterface(&form)->text(QAccessible::Description);
+}
 
 // One run: a store with two of the host's values, which no run may touch, and with `plugIn` the
 // plug-in's two; the window, its question answered `answer`; a fake made after the window's.
@@ -73,6 +80,7 @@ private slots:
                 Run run(answer, present);
                 QCOMPARE(run.form.Form_Load(), answer == vb::vbYes);
                 QCOMPARE(run.state(), state);
+                QCOMPARE(spoken(run.form), answer == vb::vbYes ? u"設定/登録情報削除完了"_s : QString());
                 if (run.form.isVisible())
                     QTest::keyClick(&run.form, key);
                 QVERIFY(!run.form.isVisible() && run.ended == (answer == vb::vbYes ? std::optional(0) : std::nullopt));
@@ -109,6 +117,7 @@ private slots:
             QTest::mouseClick(run.form.cmdMain(), Qt::LeftButton);
             const QString format = run.stored(u"Main/ZPFormat"_s), flag = run.stored(u"Plug in/TamoZP"_s);
             QCOMPARE(run.state(), u"shown|-|/ 設定/登録情報削除中...|%1|%2|120 -42|confirm|error 75"_s.arg(format, flag));
+            QCOMPARE(spoken(run.form), u"設定/登録情報削除中..."_s);
             QTest::keyClick(&run.form, Qt::Key_Escape); // as the title bar's × would
             QVERIFY(!run.form.isVisible() && run.ended == 1);
             const bool inFirst = nth <= callsPerDeletion;
