@@ -5,6 +5,7 @@
 #include "editor/ZPSettings.h"
 #include "engine/Reports.h"
 #include "engine/ZPModule.h"
+#include "gui/DropDownList.h"
 #include "gui/GuiSupport.h"
 #include "runtime/Guard.h"
 #include "runtime/MessageBox.h"
@@ -78,6 +79,29 @@ constexpr ControlRow kControls[] = {
 };
 // clang-format on
 
+// What screen readers say of the controls whose caption would not tell them (a name of their
+// own), and what the controls that insert or preview do (a description, also the tooltip).
+// Every other control is named by its caption; txtSet by its label, lblSet.
+struct SpokenRow {
+    QStringView control; // object name
+    QStringView name;
+    QStringView description;
+};
+// clang-format off
+constexpr SpokenRow kSpoken[] = {
+    {u"txtSample", u"表示例",             u"クリックするかスペース キーを押すと、書式指定の表示例をここに示します"},
+    {u"cmdSet_0",  u"",                   u"時刻 (%h:nn% など) を挿入します。形は時間制の一覧と「秒」で決まります"},
+    {u"cboHour",   u"時刻ボタンの時間制", u"「時刻」ボタンで挿入する時刻の時間制を選びます"},
+    {u"cmdSet_1",  u"",                   u"日 %d% を挿入します"},
+    {u"cmdSet_2",  u"",                   u"月 %m% を挿入します"},
+    {u"cmdSet_3",  u"",                   u"英語の月名 %mmm% を挿入します"},
+    {u"cmdSet_4",  u"",                   u"曜日 %aaa% を挿入します"},
+    {u"cmdSet_5",  u"",                   u"英語の曜日名 %ddd% を挿入します"},
+    {u"cboSet",    u"他ボタンの挿入項目", u"「他」ボタンで挿入する項目を選びます"},
+    {u"cmdSet_6",  u"",                   u"一覧で選んだ項目を挿入します"},
+};
+// clang-format on
+
 QString objectNameOf(const ControlRow& row)
 {
     QString name = row.name.toString();
@@ -110,7 +134,7 @@ frmMain::frmMain(gui::WindowServices services, QWidget* parent)
     setWindowTitle(QStringLiteral("TamoZP"));
     setFont(gui::windowFont());
     buildControls();
-    setFixedSize(gui::twipsSize(kClientWidth, kClientHeight, this));
+    gui::setFixedWindowSize(this, kClientWidth, kClientHeight);
     txtSet->setFocus();
 }
 
@@ -161,6 +185,14 @@ void frmMain::buildControls()
     // The lists lie over the frame; keep them above it whatever the creation order.
     cboHour->raise();
     cboSet->raise();
+
+    for (const SpokenRow& row : kSpoken) {
+        QWidget* w = findChild<QWidget*>(row.control.toString());
+        if (!row.name.isEmpty())
+            w->setAccessibleName(row.name.toString());
+        w->setAccessibleDescription(row.description.toString());
+        w->setToolTip(row.description.toString());
+    }
 }
 
 QWidget* frmMain::createControl(const ControlRow& row)
@@ -202,8 +234,7 @@ QWidget* frmMain::createControl(const ControlRow& row)
         break;
     }
     case Kind::DropDownList: {
-        auto* list = new QComboBox(parent);
-        list->setEditable(false);
+        auto* list = new gui::DropDownList(parent);
         (row.name == u"cboHour" ? cboHour : cboSet) = list;
         w = list;
         break;
@@ -345,7 +376,7 @@ void frmMain::Form_Unload()
 void frmMain::txtSample_Click()
 {
     QString sTimeKey;
-    txtSample->setText(FromZPFToShowClk(txtSet->text(), sTimeKey, services_.now));
+    txtSample->showText(FromZPFToShowClk(txtSet->text(), sTimeKey, services_.now));
 }
 
 bool frmMain::SetZP()

@@ -4,6 +4,7 @@
 #include "gui/GuiSupport.h"
 #include "runtime/MessageBox.h"
 
+#include <QCloseEvent>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QPushButton>
@@ -24,7 +25,7 @@ frmMain::frmMain(gui::WindowServices services, QWidget* parent)
     setWindowIcon(gui::applicationIcon());
     setFont(gui::windowFont());
     // Nothing on the window moves, so it keeps its size.
-    setFixedSize(gui::twipsSize(3072, 1428, this));
+    gui::setFixedWindowSize(this, 3072, 1428);
 
     cmdMain_->setText(QStringLiteral("OK"));
     cmdMain_->setGeometry(gui::twipsRect(2040, 960, 975, 375, this));
@@ -61,6 +62,7 @@ vb::OnError frmMain::loadFailed(const vb::Error& error)
     if (error.number == vb::InvalidArgument)
         return vb::OnError::ResumeNext;
     // Leaving without a word would leave the progress line standing as if still at work.
+    failed_ = true;
     vb::MsgBox(services_.boxes, QStringLiteral("エラー番号:%1\r\n%2").arg(error.number).arg(error.description),
                kErrorStyle, text(kProgramTitle));
     return vb::OnError::Exit;
@@ -68,20 +70,26 @@ vb::OnError frmMain::loadFailed(const vb::Error& error)
 
 void frmMain::cmdMain_Click()
 {
-    // The only window: closing it ends the program.
     close();
 }
 
 void frmMain::Print(const QString& line)
 {
     surface_.print(line);
-    repaint();
+    surfaceChanged();
 }
 
 void frmMain::Cls()
 {
     surface_.clear();
+    surfaceChanged();
+}
+
+void frmMain::surfaceChanged()
+{
     repaint();
+    // Painted text is invisible to screen readers: the window's description carries it.
+    setAccessibleDescription(surface_.lines().join(u'\n').trimmed());
 }
 
 void frmMain::paintEvent(QPaintEvent*)
@@ -104,7 +112,19 @@ void frmMain::keyPressEvent(QKeyEvent* event)
         cmdMain_->click();
         return;
     }
+    // Esc closes the window as its × does, whether OK can be clicked or not.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
     QWidget::keyPressEvent(event);
+}
+
+void frmMain::closeEvent(QCloseEvent* event)
+{
+    // The only window: closing it ends the program.
+    event->accept();
+    services_.end(failed_ ? 1 : 0);
 }
 
 } // namespace unzp

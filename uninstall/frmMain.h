@@ -1,10 +1,11 @@
 #pragma once
 // TamoUnZP: after the user confirms, deletes the two values that TamoZP stores (the format and
-// the enable flag) and nothing else, showing progress and result on its one window. The store
-// and the boxes come from main in one gui::WindowServices, as for TamoZP's window, so tests
-// hand it a store in a temporary folder and answer its boxes. Depends on the runtime, the
-// shared Qt support (gui/) and the value names of editor/ZPSettings.h, nothing else of the
-// editor.
+// the enable flag) and nothing else, showing progress and result on its one window. Closing
+// the window ends the program: with status 1 when the removal failed, else 0. The store, the
+// boxes and the end of the program come from main in one gui::WindowServices, as for TamoZP's
+// window, so tests hand it a store in a temporary folder, answer its boxes and watch it end.
+// Depends on the runtime, the shared Qt support (gui/) and the value names of
+// editor/ZPSettings.h, nothing else of the editor.
 
 #include "gui/WindowServices.h"
 #include "runtime/Guard.h"
@@ -33,7 +34,8 @@ public:
     // deleted nothing. On Yes shows the window, deletes the two values and enables OK;
     // returns true, and the program runs until the window closes. A value already absent is
     // skipped silently; any other failure shows "エラー番号:" with the number and description
-    // and leaves the handler with the progress line on the window and OK disabled.
+    // and leaves the handler with the progress line on the window and OK disabled; the user
+    // closes the window (its ×, or Esc) and the program ends with status 1.
     bool Form_Load();
 
     QPushButton* cmdMain() const { return cmdMain_; }
@@ -42,16 +44,19 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void cmdMain_Click();
     vb::OnError loadFailed(const vb::Error& error);
     void Print(const QString& text);
     void Cls();
+    void surfaceChanged();
 
     gui::WindowServices services_;
     SurfaceText surface_;
     QPushButton* cmdMain_;
+    bool failed_ = false;
 };
 
 } // namespace unzp

@@ -1,5 +1,6 @@
 // TamoUnZP's window, handed a store in a temporary folder (not XDG_CONFIG_HOME, which it must not
-// read) and boxes answered from a script; faults injected into the store.
+// read), boxes answered from a script and an end that only records the status; faults injected
+// into the store.
 
 #include "support/Common.h"
 #include "runtime/SettingsFaults.h"
@@ -7,6 +8,7 @@
 #include "support/TestEnv.h"
 #include "uninstall/frmMain.h"
 
+#include <QAccessible>
 #include <QPushButton>
 #include <QtTest>
 
@@ -18,13 +20,20 @@ namespace {
 
 const QString kDone = u"shown|OK|/ 設定/登録情報削除完了|<absent>|<absent>|120 -42|confirm"_s;
 
+// How the window says its surface's text to a screen reader.
+QString spoken(QWidget& form)
+{
+    return QAccessible::queryAccessibleInterface(&form)->text(QAccessible::Description);
+}
+
 // One run: a store with two of the host's values, which no run may touch, and with `plugIn` the
 // plug-in's two; the window, its question answered `answer`; a fake made after the window's.
 struct Run {
     TestEnv env;
     vb::SettingsStore store{env.root() + u"/store"_s};
     FakeMessageBox boxes, installed;
-    unzp::frmMain form{{.store = store, .boxes = boxes}};
+    std::optional<int> ended;
+    unzp::frmMain form{{.store = store, .boxes = boxes, .end = [this](int status) { ended = status; }}};
 
     explicit Run(int answer, bool plugIn = true)
     {
@@ -62,23 +71,31 @@ private slots:
     void cleanup() { vb::injectSettingsFault(0, 0); }
 
     // No deletes nothing and shows nothing. Yes deletes the two values, present or not, and
-    // enables OK, the default button, which Enter presses wherever the focus is.
+    // enables OK, the default button, which Enter presses wherever the focus is; Esc closes the
+    // window as well. A fixed window: no maximise button.
     void answer()
     {
         for (const auto& [answer, present, state] : {std::tuple(int(vb::vbNo), true, u"hidden|-||%h:nn%|1|120 -42|confirm"_s),
                                                      std::tuple(int(vb::vbYes), true, kDone), std::tuple(int(vb::vbYes), false, kDone)}) {
-            Run run(answer, present);
-            QCOMPARE(run.form.Form_Load(), answer == vb::vbYes);
-            QCOMPARE(run.state(), state);
-            QTest::keyClick(&run.form, Qt::Key_Return);
-            QVERIFY(!run.form.isVisible());
+            for (Qt::Key key : {Qt::Key_Return, Qt::Key_Escape}) {
+                Run run(answer, present);
+                QCOMPARE(run.form.Form_Load(), answer == vb::vbYes);
+                QCOMPARE(run.state(), state);
+                QCOMPARE(spoken(run.form), answer == vb::vbYes ? u"設定/登録情報削除完了"_s : QString());
+                if (run.form.isVisible())
+                    QTest::keyClick(&run.form, key);
+                QVERIFY(!run.form.isVisible() && run.ended == (answer == vb::vbYes ? std::optional(0) : std::nullopt));
+            }
         }
+        Run run(vb::vbYes);
+        QCOMPARE(run.form.windowFlags() & (Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
+                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     }
 
     // The Nth fallible store call fails, N = 1, 2 … until none fires: every run ends completed or
     // with one error box, the handler stopped there with OK disabled, and only the two values ever
-    // go. A deletion not attempted leaves its value; the failed one may have landed (the store
-    // syncs the folder after the rename).
+    // go; Esc then closes the window and the program ends with status 1. A deletion not attempted
+    // leaves its value; the failed one may have landed (the store syncs the folder after the rename).
     void everyStoreFaultEndsCleanly()
     {
         Run measure(vb::vbYes); // one deletion's calls tell which deletion a fault's number hits
@@ -101,6 +118,9 @@ private slots:
             QTest::mouseClick(run.form.cmdMain(), Qt::LeftButton);
             const QString format = run.stored(u"Main/ZPFormat"_s), flag = run.stored(u"Plug in/TamoZP"_s);
             QCOMPARE(run.state(), u"shown|-|/ 設定/登録情報削除中...|%1|%2|120 -42|confirm|error 75"_s.arg(format, flag));
+            QCOMPARE(spoken(run.form), u"設定/登録情報削除中..."_s);
+            QTest::keyClick(&run.form, Qt::Key_Escape); // as the title bar's × would
+            QVERIFY(!run.form.isVisible() && run.ended == 1);
             const bool inFirst = nth <= callsPerDeletion;
             QVERIFY2(inFirst ? flag == u"1" : format == u"<absent>", qPrintable(QString::number(nth)));
             landedAnyway += (inFirst ? format : flag) == u"<absent>";
