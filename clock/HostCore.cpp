@@ -322,6 +322,7 @@ bool HostCore::refresh()
         timespec now{};
         ::clock_gettime(CLOCK_REALTIME, &now);
         text_ = zp::FromZPFToShowClk(format_, timeKey_);
+        ++expansions_;
         if (options_.stillClock)
             return text_ != before;
         itimerspec when{};

@@ -58,6 +58,9 @@ public:
     bool ready(int fd);
 
     const QString& text() const { return text_; }
+    // How many expansions the core has made; a window compares it around ready() to know
+    // whether the reports it saw came from a new expansion.
+    quint64 expansions() const { return expansions_; }
     qint32 handle() const { return handle_; }
     QString socketPath() const { return socketPath_; }
 
@@ -95,6 +98,7 @@ private:
     bool readFailing_ = false;
     bool started_ = false;
     QString text_;
+    quint64 expansions_ = 0;
     QString timeKey_; // kept, so that its buffer serves every expansion
 };
 
