@@ -1,0 +1,452 @@
+// TamoClock's window driven through its real widgets, offscreen, at a fixed instant, with a
+// store in the test's own folders and a launcher and boxes that record. Its host core is real:
+// TamoZP's OK (SetZP and the restart request) and other writers reach it through the socket and
+// the file watch. Then the desktop ties on their own, and the program started twice.
+
+#include "deskclock/ClockWindow.h"
+#include "deskclock/Desktop.h"
+#include "editor/ZPSettings.h"
+#include "runtime/Clock.h"
+#include "support/Common.h"
+#include "support/FakeMessageBox.h"
+#include "support/TestEnv.h"
+
+#include <QLabel>
+#include <QMenu>
+#include <QProcess>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QToolTip>
+#include <QtTest>
+
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const vb::DateValue kInstant{2001, 3, 29, 14, 5, 9};
+const QString kProgram = u"/opt/tamo/bin/TamoClock"_s;
+
+// What TamoZP's txtSet holds when OK is pressed.
+struct Typed final : zp::FormatSource {
+    QString text;
+    QString formatText() const override { return text; }
+};
+
+// One run of the program: its store, boxes, report sink, launcher and window. Boxes, the sink
+// and the reports install themselves in that order, so the engine's reports reach the sink.
+struct Session {
+    TestEnv env;
+    vb::SettingsStore store{env.configHome()};
+    FakeMessageBox boxes, sink;
+    deskclock::EngineReports reports{sink};
+    QStringList lines, launched;
+    bool launcherWorks = true;
+    std::optional<int> ended;
+    std::unique_ptr<deskclock::ClockWindow> window;
+
+    explicit Session(vb::DateValue instant = kInstant) { vb::setFixedNow(instant); }
+    ~Session() { window.reset(); vb::setFixedNow(std::nullopt); }
+    // Builds, loads and shows the window as main does; false when loading ended the program.
+    bool open(bool another = false)
+    {
+        window.reset();
+        window = std::make_unique<deskclock::ClockWindow>(
+            gui::WindowServices{.store = store, .boxes = boxes, .now = vb::Now,
+                                .anotherInstanceRunning = [another] { return another; },
+                                .end = [this](int status) { ended = status; },
+                                .launch = [this](const QString& p) { launched << p; return launcherWorks; }},
+            deskclock::ClockWindow::Setup{.reports = reports, .lines = [this](const QString& l) { lines << l; },
+                                          .programPath = kProgram, .stillClock = true});
+        if (!window->load())
+            return false;
+        window->show();
+        return QTest::qWaitForWindowExposed(window.get());
+    }
+    // TamoZP's OK: the flag and the format stored, then the restart request.
+    void ok(const QString& format)
+    {
+        Typed typed;
+        typed.text = format;
+        QVERIFY(zp::SetZP(store, typed));
+        zp::RequestRestart(store);
+    }
+    void save(const QString& v, const QString& text) { store.SaveSetting(kApp, v.section(u'/', 0, 0), v.section(u'/', 1), text); }
+    QString setting(const QString& app, const QString& v) const { return store.GetSetting(app, v.section(u'/', 0, 0), v.section(u'/', 1), u"<absent>"_s); }
+    QAction* action(const QString& name) const { return window->contextMenu()->findChild<QAction*>(name); }
+    QLabel* label(const QString& name) const { return window->findChild<QLabel*>(name); }
+    // The tooltip a widget of the window shows when the pointer rests on it.
+    QString tooltipOf(QWidget* widget) const
+    {
+        QToolTip::hideText();
+        QHelpEvent help(QEvent::ToolTip, widget->rect().center(), widget->mapToGlobal(widget->rect().center()));
+        QApplication::sendEvent(widget, &help);
+        return QToolTip::isVisible() ? QToolTip::text() : QString();
+    }
+    QString autostartFile() const { return env.configHome() + u"/autostart/TamoClock.desktop"_s; }
+};
+
+// desktop-file-validate's complaints about an entry; null when the tool is not installed.
+QString validatorSays(const QString& file)
+{
+    const QString tool = QStandardPaths::findExecutable(u"desktop-file-validate"_s);
+    if (tool.isEmpty())
+        return QString();
+    QProcess p;
+    p.start(tool, {file});
+    p.waitForFinished();
+    return QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError());
+}
+
+} // namespace
+
+class ClockWindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { vb::setProgramTitle(u"TamoClock"_s); }
+
+    // What it shows at start: the stored format only when the flag is exactly "1"; a line break
+    // gives a second line; a report marks the window and reaches the sink; "ZPErr" is no report.
+    void shows_data()
+    {
+        QTest::addColumn<QString>("flag"); // null: absent
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("report"); // a line the mark's report holds; empty: no mark
+        const QString date = u"%yyyy%/%m%/%d% %h:nn%"_s;
+        QTest::newRow("stored format, flag 1") << u"1"_s << date << u"2001/3/29 14:05"_s << QString();
+        QTest::newRow("built-in clock, flag 0") << u"0"_s << date << u"14:05"_s << QString();
+        QTest::newRow("built-in clock, no flag") << QString() << date << u"14:05"_s << QString();
+        QTest::newRow("built-in clock, flag ' 1'") << u" 1"_s << date << u"14:05"_s << QString();
+        QTest::newRow("a line break, a second line") << u"1"_s << u"%h:nn%\n%m%月%d%日"_s << u"14:05\n3月29日"_s << QString();
+        QTest::newRow("a report marks the window") << u"1"_s << u"%kkXh:nn%"_s << u"14:05"_s << u"場所:KTime-ZPModule1.33.2485"_s;
+        QTest::newRow("unclosed token: ZPErr, no mark") << u"1"_s << u"%h:nn"_s << u"ZPErr"_s << QString();
+    }
+    void shows()
+    {
+        QFETCH(QString, flag);
+        QFETCH(QString, format);
+        QFETCH(QString, text);
+        QFETCH(QString, report);
+        Session s;
+        if (!flag.isNull())
+            s.save(u"Plug in/TamoZP"_s, flag);
+        s.save(u"Main/ZPFormat"_s, format);
+        QVERIFY(s.open());
+        QCOMPARE(s.window->text(), text);
+        QLabel* clock = s.label(u"lblClock"_s);
+        QVERIFY(clock->sizeHint().height() >= (text.count(u'\n') + 1) * clock->fontMetrics().lineSpacing());
+        QCOMPARE(s.label(u"lblReport"_s)->isVisible(), !report.isEmpty());
+        QVERIFY(report.isEmpty() ? s.window->report().isEmpty() : s.window->report().split(u'\n').contains(report));
+        QCOMPARE(s.sink.shown.size(), report.isEmpty() ? 0 : 1);
+        QCOMPARE(s.lines, QStringList());
+        QCOMPARE(s.setting(kApp, u"Plug in/RestartMsgRecv"_s), QString::number(::getpid()));
+    }
+
+    // It follows what others write, within a second: TamoZP's OK, a flag changed by hand, the
+    // uninstaller's delete.
+    void follows_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("TamoZP's OK") << u"ok %h:nn:ss%"_s << u"14:05:09"_s;
+        QTest::newRow("TamoZP's OK, empty: disabled") << u"ok "_s << u"14:05"_s;
+        QTest::newRow("the flag set to 0 by hand") << u"flag 0"_s << u"14:05"_s;
+        QTest::newRow("the uninstaller deletes the flag") << u"delete"_s << u"14:05"_s;
+    }
+    void follows()
+    {
+        QFETCH(QString, change);
+        QFETCH(QString, text);
+        Session s;
+        s.save(u"Plug in/TamoZP"_s, u"1"_s);
+        s.save(u"Main/ZPFormat"_s, u"%m%月%d%日 %h:nn%"_s);
+        QVERIFY(s.open());
+        QCOMPARE(s.window->text(), u"3月29日 14:05"_s);
+        if (change.startsWith(u"ok "))
+            s.ok(change.mid(3));
+        else if (change == u"flag 0")
+            s.save(u"Plug in/TamoZP"_s, u"0"_s);
+        else
+            s.store.DeleteSetting(kApp, u"Plug in"_s, u"TamoZP"_s);
+        QTRY_COMPARE_WITH_TIMEOUT(s.window->text(), text, 1000);
+    }
+
+    // A report goes to the sink once however often it comes back; the mark and its tooltip stay
+    // while expansions report, and go with the first one that does not.
+    void reportsOnce()
+    {
+        Session s;
+        s.save(u"Plug in/TamoZP"_s, u"1"_s);
+        s.save(u"Main/ZPFormat"_s, u"%kkXh:nn%"_s);
+        QVERIFY(s.open());
+        QLabel* mark = s.label(u"lblReport"_s);
+        QVERIFY(mark->isVisible());
+        QCOMPARE(s.tooltipOf(mark), s.window->report());
+        QVERIFY(s.window->report().startsWith(u"エラー - TamoZP\nエラー番号:13\n"_s));
+        s.ok(u"%kkXh:nn% "_s);
+        QTRY_COMPARE_WITH_TIMEOUT(s.window->text(), u"14:05 "_s, 1000);
+        QVERIFY(mark->isVisible());
+        QVERIFY(s.reports.count() >= 2); // once at start, once or twice for the reload (the file, the request)
+        QCOMPARE(s.sink.shown.size(), 1);
+        s.ok(u"%h:nn%"_s);
+        QTRY_VERIFY_WITH_TIMEOUT(!mark->isVisible(), 1000);
+        QCOMPARE(s.window->report(), QString());
+        QCOMPARE(s.boxes.shown.size(), 0);
+    }
+
+    // The tooltip is today's date with its era; an era's first year reads 1.
+    void dateTooltip_data()
+    {
+        QTest::addColumn<vb::DateValue>("instant");
+        QTest::addColumn<QString>("date");
+        QTest::newRow("an ordinary day") << kInstant << u"平成13年3月29日(木)"_s;
+        QTest::newRow("Reiwa's first day reads 1") << vb::DateValue(2019, 5, 1) << u"令和1年5月1日(水)"_s;
+        QTest::newRow("Heisei's last minute") << vb::DateValue(2019, 4, 30, 23, 59, 59) << u"平成31年4月30日(火)"_s;
+        QTest::newRow("Showa's last day") << vb::DateValue(1989, 1, 7, 12) << u"昭和64年1月7日(土)"_s;
+    }
+    void dateTooltip()
+    {
+        QFETCH(vb::DateValue, instant);
+        QFETCH(QString, date);
+        Session s(instant);
+        QVERIFY(s.open());
+        QCOMPARE(s.tooltipOf(s.label(u"lblClock"_s)), date);
+    }
+
+    // Load: another TamoClock ends the program with 0 before anything is published; a host that
+    // cannot start is explained in a box and ends it with 1; a running one withdraws its handle
+    // when the window goes.
+    void load_data()
+    {
+        QTest::addColumn<bool>("another");
+        QTest::addColumn<bool>("runtimeUsable");
+        QTest::addColumn<QString>("outcome");
+        QTest::newRow("alone") << false << true << u"shown|handle|-"_s;
+        QTest::newRow("another instance") << true << true << u"ended 0|<absent>|-"_s;
+        QTest::newRow("runtime folder not private") << false << false << u"ended 1|<absent>|時計を開始できません。"_s;
+    }
+    void load()
+    {
+        QFETCH(bool, another);
+        QFETCH(bool, runtimeUsable);
+        QFETCH(QString, outcome);
+        Session s;
+        if (!runtimeUsable) { // the host's folder in it, open to others
+            const QString folder = s.env.runtimeDir() + u"/tamo"_s;
+            QVERIFY(QDir().mkdir(folder));
+            QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther);
+        }
+        const bool shown = s.open(another);
+        QString handle = s.setting(kApp, u"Plug in/RestartMsgRecv"_s);
+        if (handle == QString::number(::getpid()))
+            handle = u"handle"_s;
+        const QString box = s.boxes.shown.isEmpty() ? u"-"_s : s.boxes.shown[0].prompt.section(u"\r\n"_s, 0, 0);
+        QCOMPARE(QStringList({shown ? u"shown"_s : u"ended %1"_s.arg(s.ended.value_or(-1)), handle, box}).join(u'|'), outcome);
+        if (!runtimeUsable)
+            QVERIFY(!s.lines.isEmpty() && s.boxes.shown[0].prompt.endsWith(s.lines.last()));
+        s.window.reset();
+        QVERIFY(s.setting(kApp, u"Plug in/RestartMsgRecv"_s) != QString::number(::getpid()));
+    }
+
+    // 設定 starts TamoZP through the launcher; when it cannot, a box says so.
+    void settingsAction_data()
+    {
+        QTest::addColumn<bool>("works");
+        QTest::addColumn<int>("boxes");
+        QTest::newRow("started") << true << 0;
+        QTest::newRow("not found") << false << 1;
+    }
+    void settingsAction()
+    {
+        QFETCH(bool, works);
+        QFETCH(int, boxes);
+        Session s;
+        s.launcherWorks = works;
+        QVERIFY(s.open());
+        s.action(u"actSettings"_s)->trigger();
+        QCOMPARE(s.launched, QStringList{u"TamoZP"_s});
+        QCOMPARE(s.boxes.shown.size(), boxes);
+        if (boxes)
+            QCOMPARE(s.boxes.shown[0].prompt, u"TamoZP を起動できませんでした。"_s);
+    }
+
+    // ログイン時に起動 writes the autostart entry under the configuration folder, with the running
+    // program's path, in a form the desktop's validator accepts; again, it removes it. Where the
+    // folder cannot be made, a box says so and the item stays unticked.
+    void autostart()
+    {
+        Session s;
+        QVERIFY(s.open());
+        QAction* item = s.action(u"actAutostart"_s);
+        QVERIFY(!item->isChecked());
+        item->trigger();
+        QVERIFY(item->isChecked());
+        QFile entry(s.autostartFile());
+        QVERIFY(entry.open(QIODevice::ReadOnly));
+        QVERIFY(entry.readAll().contains("\nExec=/opt/tamo/bin/TamoClock\n"));
+        QCOMPARE(validatorSays(entry.fileName()), QString());
+        item->trigger();
+        QVERIFY(!item->isChecked() && !entry.exists());
+        QCOMPARE(s.boxes.shown.size(), 0);
+
+        QVERIFY(QFile::remove(s.env.configHome() + u"/autostart"_s) || QDir(s.env.configHome()).rmdir(u"autostart"_s));
+        QFile blocker(s.env.configHome() + u"/autostart"_s); // a file where the folder should be
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        item->trigger();
+        QVERIFY(!item->isChecked());
+        QCOMPARE(s.boxes.shown.size(), 1);
+        QVERIFY(s.boxes.shown[0].prompt.startsWith(u"ログイン時の起動を設定できませんでした。\r\n"_s));
+    }
+
+    // Exec takes the path as one argument however it is spelt, and the validator agrees.
+    void execArgument_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("exec");
+        QTest::newRow("plain") << u"/usr/bin/TamoClock"_s << u"/usr/bin/TamoClock"_s;
+        QTest::newRow("a space: quoted") << u"/home/a b/TamoClock"_s << u"\"/home/a b/TamoClock\""_s;
+        QTest::newRow("a percent sign: doubled") << u"/opt/50%/TamoClock"_s << u"/opt/50%%/TamoClock"_s;
+        QTest::newRow("dollar and quote: escaped") << uR"(/x/$a "q"/T)"_s << uR"("/x/\\$a \\"q\\"/T")"_s;
+        QTest::newRow("a backslash: four") << uR"(/a\b/T)"_s << uR"("/a\\\\b/T")"_s;
+        QTest::newRow("Japanese: as it is") << u"/home/時計/TamoClock"_s << u"/home/時計/TamoClock"_s;
+    }
+    void execArgument()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, exec);
+        QCOMPARE(deskclock::execArgument(path), exec);
+        TestEnv env;
+        const QString file = env.root() + u"/TamoClock.desktop"_s;
+        QCOMPARE(deskclock::writeAutostart(file, path), QString());
+        QCOMPARE(validatorSays(file), QString());
+    }
+
+    // Place, size, text size and toggles come back on the next start, wholly on a screen; a
+    // place that no screen shows enough of comes back on the primary screen.
+    void remembered()
+    {
+        Session s;
+        QVERIFY(s.open());
+        s.window->move(100, 120);
+        s.window->resize(s.window->width() + 40, s.window->height() + 20);
+        const QSize size = s.window->size();
+        for (const QString& name : {u"actOnTop"_s, u"actFrameless"_s, u"actLarger"_s, u"actLarger"_s})
+            s.action(name)->trigger();
+        s.window->move(100, 120); // new flags may let a window manager move it
+        QCOMPARE(s.window->textPoints(), 32.0);
+        const QSize grown = s.window->size();
+        s.window->close();
+        QVERIFY(s.open());
+        QCOMPARE(s.window->pos(), QPoint(100, 120));
+        QCOMPARE(s.window->size(), grown);
+        QVERIFY(grown != size);
+        QCOMPARE(s.window->textPoints(), 32.0);
+        QVERIFY(s.window->windowFlags().testFlags(Qt::WindowStaysOnTopHint | Qt::FramelessWindowHint));
+        QVERIFY(s.action(u"actOnTop"_s)->isChecked() && s.action(u"actFrameless"_s)->isChecked());
+        QCOMPARE(s.setting(u"TamoClock"_s, u"Window/OnTop"_s), u"1"_s);
+        QCOMPARE(s.setting(kApp, u"Window/OnTop"_s), u"<absent>"_s); // never among the plug-in's values
+    }
+    void placement_data()
+    {
+        QTest::addColumn<QString>("stored"); // null: nothing stored
+        QTest::addColumn<QPoint>("at");      // give or take a frame; (-1, -1): anywhere on the primary screen
+        const QPoint primary(-1, -1);
+        QTest::newRow("on the screen") << u"100,120,200,80"_s << QPoint(100, 120);
+        QTest::newRow("partly past the right edge: pulled in") << u"700,120,200,80"_s << QPoint(600, 120);
+        QTest::newRow("partly above: pulled in") << u"100,-20,200,80"_s << QPoint(100, 0);
+        QTest::newRow("off to the right") << u"5000,100,200,80"_s << primary;
+        QTest::newRow("above") << u"100,-500,200,80"_s << primary;
+        QTest::newRow("only a corner showing") << u"-190,-70,200,80"_s << primary;
+        QTest::newRow("not four numbers") << u"100,x,200,80"_s << primary;
+        QTest::newRow("nothing stored") << QString() << primary;
+    }
+    void placement()
+    {
+        QFETCH(QString, stored);
+        QFETCH(QPoint, at);
+        Session s;
+        if (!stored.isNull())
+            s.store.SaveSetting(u"TamoClock"_s, u"Window"_s, u"Geometry"_s, stored);
+        QVERIFY(s.open());
+        if (at != QPoint(-1, -1))
+            QVERIFY2(qAbs(s.window->x() - at.x()) <= 4 && qAbs(s.window->y() - at.y()) <= 4, qPrintable(u"%1,%2"_s.arg(s.window->x()).arg(s.window->y())));
+        QVERIFY(QGuiApplication::primaryScreen()->availableGeometry().contains(s.window->frameGeometry()));
+    }
+
+    // Frameless, a left drag moves the window and is no click; a press and release in place (or
+    // within the drag distance) is a click and moves nothing. With a frame, a drag does nothing.
+    void dragAndClick_data()
+    {
+        QTest::addColumn<bool>("frameless");
+        QTest::addColumn<QPoint>("drag");
+        QTest::addColumn<QPoint>("moved");
+        QTest::addColumn<int>("clicks");
+        QTest::newRow("frameless, dragged") << true << QPoint(40, 30) << QPoint(40, 30) << 0;
+        QTest::newRow("frameless, clicked") << true << QPoint(0, 0) << QPoint(0, 0) << 1;
+        QTest::newRow("frameless, a tremor") << true << QPoint(1, 1) << QPoint(0, 0) << 1;
+        QTest::newRow("framed, dragged") << false << QPoint(40, 30) << QPoint(0, 0) << 0;
+    }
+    void dragAndClick()
+    {
+        QFETCH(bool, frameless);
+        QFETCH(QPoint, drag);
+        QFETCH(QPoint, moved);
+        QFETCH(int, clicks);
+        Session s;
+        s.store.SaveSetting(u"TamoClock"_s, u"Window"_s, u"Frameless"_s, frameless ? u"1"_s : u"0"_s);
+        s.store.SaveSetting(u"TamoClock"_s, u"Window"_s, u"Geometry"_s, u"100,100,200,80"_s);
+        QVERIFY(s.open());
+        QSignalSpy clicked(s.window.get(), &deskclock::ClockWindow::clicked);
+        const QPoint start = s.window->pos();
+        const QPoint local = s.window->rect().center();
+        const auto send = [&](QEvent::Type type, QPoint offset, Qt::MouseButtons held) {
+            QMouseEvent event(type, local, s.window->mapToGlobal(local) + offset, Qt::LeftButton, held, {});
+            QApplication::sendEvent(s.window.get(), &event);
+        };
+        send(QEvent::MouseButtonPress, {}, Qt::LeftButton);
+        send(QEvent::MouseMove, drag / 2, Qt::LeftButton);
+        send(QEvent::MouseMove, drag - drag / 2, Qt::LeftButton); // the window has moved by half
+        send(QEvent::MouseButtonRelease, {}, Qt::NoButton);
+        QCOMPARE(s.window->pos() - start, moved);
+        QCOMPARE(clicked.size(), clicks);
+    }
+
+    // TamoZP is taken from the program's own folder first, then from PATH.
+    void findProgram_data()
+    {
+        QTest::addColumn<QString>("own");  // in the program's folder: "", "program", "plain file"
+        QTest::addColumn<bool>("onPath");
+        QTest::addColumn<QString>("found"); // "own", "path" or ""
+        QTest::newRow("own folder first") << u"program"_s << true << u"own"_s;
+        QTest::newRow("a plain file is passed over") << u"plain file"_s << true << u"path"_s;
+        QTest::newRow("then PATH") << QString() << true << u"path"_s;
+        QTest::newRow("nowhere") << QString() << false << QString();
+    }
+    void findProgram()
+    {
+        QFETCH(QString, own);
+        QFETCH(bool, onPath);
+        QFETCH(QString, found);
+        TestEnv env;
+        const auto place = [&](const QString& folder, bool executable) {
+            QDir().mkpath(env.root() + u'/' + folder);
+            QFile file(env.root() + u'/' + folder + u"/TamoZP"_s);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.setPermissions(executable ? QFile::ReadOwner | QFile::ExeOwner : QFile::ReadOwner);
+        };
+        if (!own.isEmpty())
+            place(u"own"_s, own == u"program");
+        if (onPath)
+            place(u"path"_s, true);
+        const QStringList path{env.root() + u"/empty"_s, env.root() + u"/path"_s};
+        const QString program = deskclock::findProgram(u"TamoZP"_s, env.root() + u"/own"_s, path);
+        QCOMPARE(program, found.isEmpty() ? QString() : env.root() + u'/' + found + u"/TamoZP"_s);
+    }
+};
+
+QTEST_MAIN(ClockWindowTest)
+#include "deskclock_qtest.moc"
