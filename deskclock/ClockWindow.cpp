@@ -1,5 +1,7 @@
 #include "deskclock/ClockWindow.h"
 
+#include "clock/ClockOptions.h"
+#include "clock/ClockText.h"
 #include "deskclock/Desktop.h"
 #include "engine/ZPModule.h"
 #include "gui/GuiSupport.h"
@@ -38,6 +40,7 @@ constexpr std::array<int, 17> kTextSizes{10, 12, 14, 16, 18, 20, 24, 28, 32, 36,
 constexpr int kDefaultTextSize = 24;
 constexpr int kScreenMargin = 24; // from the corner of the screen, where a first start puts it
 constexpr int kRestMs = 500;      // a move or resize is stored once nothing has moved for this long
+constexpr int kHostStartLatestMs = 250; // the host starts by then even when nothing was painted
 
 // A window is on a screen when this much of it, or all of it when it is smaller, shows there.
 constexpr int kVisibleSide = 32;
@@ -57,6 +60,12 @@ const QScreen* screenShowing(const QRect& window)
         }
     }
     return best;
+}
+
+// A CR LF in the text breaks the line once.
+QString lineBreaks(QString text)
+{
+    return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
 }
 
 } // namespace
@@ -98,17 +107,6 @@ bool ClockWindow::load()
         services_.end(0);
         return false;
     }
-    host_ = std::make_unique<HostDriver>(services_.store, clk::HostCore::Options{std::nullopt, setup_.stillClock, 0},
-                                         setup_.reports, setup_.lines);
-    if (!host_->start()) {
-        vb::MsgBox(services_.boxes, QStringLiteral("時計を開始できません。\r\n") + host_->lastLine(),
-                   vb::vbOKOnly | vb::vbCritical);
-        host_.reset();
-        services_.end(1);
-        return false;
-    }
-    connect(host_.get(), &HostDriver::changed, this, &ClockWindow::showHost);
-
     // Settings that cannot be read leave the rest at their defaults, with one line.
     QString onTop, frameless, textSize, geometry;
     vb::Guard guard([this](const vb::Error& e) {
@@ -127,10 +125,45 @@ bool ClockWindow::load()
         points_ = std::clamp(size, kTextSizes.front(), kTextSizes.back());
     applyFlags();
     lblClock->setFont(gui::windowFont(points_));
-    showHost();
+    lblClock->setText(firstText());
     restoreGeometry(geometry);
     loaded_ = true;
+    // The host starts once the clock is on the screen (paintEvent): publishing its handle
+    // writes the settings file through to the disk, which the first paint need not wait for.
+    // A window that is not painted soon (not exposed) starts it anyway.
+    QTimer::singleShot(kHostStartLatestMs, this, &ClockWindow::startHost);
     return true;
+}
+
+// What the host will show when it starts: the stored format when enabled, else the built-in
+// clock (also when the store cannot be read: the host says so when it reads it again).
+QString ClockWindow::firstText() const
+{
+    QString format = QString::fromUtf16(clk::kBuiltInFormat);
+    vb::Guard guard([](const vb::Error&) { return vb::OnError::Exit; });
+    guard([&] { format = clk::storedDisplayFormat(services_.store); });
+    QString timeKey;
+    return lineBreaks(zp::FromZPFToShowClk(format, timeKey));
+}
+
+void ClockWindow::startHost()
+{
+    if (hostStarted_)
+        return;
+    hostStarted_ = true;
+    host_ = std::make_unique<HostDriver>(services_.store, clk::HostCore::Options{std::nullopt, setup_.stillClock, 0},
+                                         setup_.reports, setup_.lines);
+    if (!host_->start()) {
+        vb::MsgBox(services_.boxes, QStringLiteral("時計を開始できません。\r\n") + host_->lastLine(),
+                   vb::vbOKOnly | vb::vbCritical);
+        host_.reset();
+        loaded_ = false;
+        hide();
+        services_.end(1);
+        return;
+    }
+    connect(host_.get(), &HostDriver::changed, this, &ClockWindow::showHost);
+    showHost();
 }
 
 QString ClockWindow::text() const
@@ -293,6 +326,13 @@ void ClockWindow::keepOnScreen(const QScreen* screen)
         move(frame.topLeft() + shift);
 }
 
+void ClockWindow::paintEvent(QPaintEvent* event)
+{
+    QWidget::paintEvent(event);
+    if (loaded_ && !hostStarted_)
+        QMetaObject::invokeMethod(this, &ClockWindow::startHost, Qt::QueuedConnection);
+}
+
 void ClockWindow::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
@@ -309,7 +349,7 @@ void ClockWindow::closeEvent(QCloseEvent* event)
 
 void ClockWindow::showHost()
 {
-    lblClock->setText(QString(host_->text()).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    lblClock->setText(lineBreaks(host_->text()));
     const QString& report = host_->report();
     lblReport->setToolTip(report);
     lblReport->setVisible(!report.isEmpty());

@@ -50,11 +50,14 @@ public:
     ~ClockWindow() override;
 
     // Run once, before the window is first shown. Another TamoClock of this user ends the
-    // program with status 0; a host that cannot start is explained in a box and ends it with
-    // 1; both return false. Otherwise the host runs and the window takes its stored place,
-    // size, text size and toggles.
+    // program with status 0 and returns false. Otherwise the window takes its stored place,
+    // size, text size and toggles and the text the host will show; the host starts once the
+    // window is painted (or 250 ms later at the latest). A host that cannot start is explained
+    // in a box and ends the program with 1.
     bool load();
 
+    // Whether the host runs (it starts once the window is painted).
+    bool hostRunning() const { return host_ != nullptr; }
     // What the window shows, and the report of the last expansion ("" when none).
     QString text() const;
     QString report() const;
@@ -80,10 +83,13 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    QString firstText() const;
+    void startHost();
     void showHost();
     void applyFlags();
     void keepOnScreen(const QScreen* screen);
@@ -113,6 +119,7 @@ private:
     bool onTop_ = false;
     bool frameless_ = false;
     bool loaded_ = false;
+    bool hostStarted_ = false;
     QString savedGeometry_;
     QTimer saveSoon_; // a move or resize is stored once the window has come to rest
     bool pressed_ = false;

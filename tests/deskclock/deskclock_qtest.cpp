@@ -62,7 +62,7 @@ struct Session {
         if (!window->load())
             return false;
         window->show();
-        return QTest::qWaitForWindowExposed(window.get());
+        return QTest::qWaitFor([this] { return window->hostRunning() || ended; }) && !ended;
     }
     // TamoZP's OK: the flag and the format stored, then the restart request.
     void ok(const QString& format)
@@ -216,7 +216,7 @@ private slots:
         QCOMPARE(s.tooltipOf(s.label(u"lblClock"_s)), date);
     }
 
-    // Load: another TamoClock ends the program with 0 before anything is published; a host that
+    // Start: another TamoClock ends the program with 0 before anything is published; a host that
     // cannot start is explained in a box and ends it with 1; a running one withdraws its handle
     // when the window goes.
     void load_data()
