@@ -415,6 +415,7 @@ void ClockWindow::openSettings()
 // primary screen (a monitor that was unplugged, a first start).
 void ClockWindow::restoreGeometry(const QString& stored)
 {
+    savedGeometry_ = stored;
     layout()->activate();
     const QStringList parts = stored.split(u',');
     std::array<int, 4> v{};
@@ -426,7 +427,6 @@ void ClockWindow::restoreGeometry(const QString& stored)
         if (const QScreen* screen = screenShowing(QRect(QPoint(v[0], v[1]), size()))) {
             move(v[0], v[1]);
             keepOnScreen(screen);
-            savedGeometry_ = stored;
             return;
         }
     } else {
@@ -439,7 +439,14 @@ void ClockWindow::restoreGeometry(const QString& stored)
 
 void ClockWindow::saveGeometry()
 {
-    const QString value = QStringLiteral("%1,%2,%3,%4").arg(x()).arg(y()).arg(width()).arg(height());
+    QPoint at = pos();
+    // A Wayland client is never told where its window is (pos() stays 0,0): the place stored
+    // before, from an X11 session, stays as it was.
+    if (QGuiApplication::platformName().startsWith(u"wayland")) {
+        const QStringList before = savedGeometry_.split(u',');
+        at = before.size() == 4 ? QPoint(before[0].toInt(), before[1].toInt()) : QPoint();
+    }
+    const QString value = QStringLiteral("%1,%2,%3,%4").arg(at.x()).arg(at.y()).arg(width()).arg(height());
     if (value == savedGeometry_)
         return;
     savedGeometry_ = value;

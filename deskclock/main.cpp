@@ -39,6 +39,8 @@ int main(int argc, char** argv)
 
     gui::Application app(argc, argv);
     vb::setProgramTitle(QStringLiteral("TamoClock"));
+    // Wayland compositors find the desktop entry (icon, name, window rules) by this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral("tamoclock"));
     // The engine's reports go to standard error, each once: a box every second helps nobody.
     vb::StderrMessageBox standardError;
     deskclock::EngineReports reports(standardError);
