@@ -3,9 +3,15 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QSaveFile>
 #include <QStandardPaths>
+
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
 
 namespace deskclock {
 
@@ -89,11 +95,61 @@ QString findProgram(const QString& name, const QString& ownFolder, const QString
     return searchPath.isEmpty() ? QString() : QStandardPaths::findExecutable(name, searchPath);
 }
 
+qint64 startDetached(const QString& program, const QStringList& arguments)
+{
+    // Everything the children use is made before fork(): after it, in a process with threads,
+    // only async-signal-safe calls are allowed.
+    std::vector<QByteArray> args{QFile::encodeName(program)};
+    for (const QString& a : arguments)
+        args.push_back(QFile::encodeName(a));
+    std::vector<char*> argv;
+    for (QByteArray& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    int status[2];
+    if (::pipe2(status, O_CLOEXEC) != 0)
+        return -1;
+    sigset_t none;
+    sigemptyset(&none);
+
+    const pid_t middle = ::fork();
+    if (middle == 0) {
+        // The middle child ends at once, so the program is nobody's child to reap.
+        ::close(status[0]);
+        ::setsid();
+        ::sigprocmask(SIG_SETMASK, &none, nullptr);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::execv(argv[0], argv.data());
+            const int error = errno;
+            (void)!::write(status[1], &error, sizeof error);
+            ::_exit(127);
+        }
+        (void)!::write(status[1], &child, sizeof child);
+        ::_exit(child < 0 ? 1 : 0);
+    }
+    ::close(status[1]);
+    if (middle < 0) {
+        ::close(status[0]);
+        return -1;
+    }
+    while (::waitpid(middle, nullptr, 0) < 0 && errno == EINTR) { }
+    // The program's id, then an errno only when exec failed (the pipe closes on a good exec).
+    pid_t child = -1;
+    int error = 0;
+    ssize_t n;
+    while ((n = ::read(status[0], &child, sizeof child)) < 0 && errno == EINTR) { }
+    const bool started = n == sizeof child && child > 0;
+    while ((n = ::read(status[0], &error, sizeof error)) < 0 && errno == EINTR) { }
+    ::close(status[0]);
+    return started && n == 0 ? child : -1;
+}
+
 bool launchProgram(const QString& name, const QString& ownFolder)
 {
     const QStringList path = qEnvironmentVariable("PATH").split(u':', Qt::SkipEmptyParts);
     const QString program = findProgram(name, ownFolder, path);
-    return !program.isEmpty() && QProcess::startDetached(program, {});
+    return !program.isEmpty() && startDetached(program, {}) > 0;
 }
 
 } // namespace deskclock

@@ -28,8 +28,14 @@ QString removeAutostart(const QString& path);
 // when there is none.
 QString findProgram(const QString& name, const QString& ownFolder, const QStringList& searchPath);
 
-// Starts `name`, found as findProgram() finds it (PATH from the environment), detached from
-// this process. False when it is not found or does not start.
+// Starts `program` with `arguments` in a new session, as no process's child, with no
+// signal blocked: TamoClock blocks its exit signals to read them from a signalfd, and a child
+// that inherited that would not end with the session. Returns its process id, or -1 when it
+// cannot be started (the file is missing or not executable).
+qint64 startDetached(const QString& program, const QStringList& arguments);
+
+// Starts `name`, found as findProgram() finds it (PATH from the environment), with
+// startDetached(). False when it is not found or does not start.
 bool launchProgram(const QString& name, const QString& ownFolder);
 
 } // namespace deskclock

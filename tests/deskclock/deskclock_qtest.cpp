@@ -3,6 +3,7 @@
 // TamoZP's OK (SetZP and the restart request) and other writers reach it through the socket and
 // the file watch. Then the desktop ties on their own, and the program started twice.
 
+#include "clock/FollowHost.h"
 #include "deskclock/ClockWindow.h"
 #include "deskclock/Desktop.h"
 #include "editor/ZPSettings.h"
@@ -18,6 +19,7 @@
 #include <QToolTip>
 #include <QtTest>
 
+#include <csignal>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -405,6 +407,28 @@ private slots:
         QCOMPARE(find(), path + u"/TamoZP"_s);
         QVERIFY(place(own, QFile::ReadOwner | QFile::ExeOwner));
         QCOMPARE(find(), own + u"/TamoZP"_s);
+    }
+
+    // A program started from TamoClock, whose exit signals are blocked, starts with none
+    // blocked, in another session, and ends on SIGTERM; a missing one is not started.
+    void startDetached()
+    {
+        clk::blockExitSignals();
+        const qint64 pid = deskclock::startDetached(u"/bin/sleep"_s, {u"30"_s});
+        clk::unblockExitSignals();
+        QVERIFY(pid > 0);
+        const auto status = [pid](const char* field) {
+            QFile file(u"/proc/%1/status"_s.arg(pid));
+            const QByteArray all = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+            const qsizetype at = all.indexOf(QByteArray("\n") + field + ':');
+            return at < 0 ? QByteArray() : all.mid(at).split('\n').value(1).split('\t').last().trimmed();
+        };
+        QCOMPARE(status("SigBlk"), QByteArray("0000000000000000"));
+        QVERIFY(status("PPid") != QByteArray::number(::getpid()));
+        QVERIFY(::getsid(pid_t(pid)) != ::getsid(0));
+        ::kill(pid_t(pid), SIGTERM);
+        QTRY_VERIFY(status("State").isEmpty() || status("State").startsWith('Z'));
+        QCOMPARE(deskclock::startDetached(u"/nonexistent/TamoZP"_s, {}), -1);
     }
 };
 
