@@ -37,7 +37,16 @@ int main(int argc, char** argv)
     ::sigprocmask(SIG_BLOCK, nullptr, &exitSignals);
     const vb::FileDescriptor exitSignalFd(::signalfd(-1, &exitSignals, SFD_NONBLOCK | SFD_CLOEXEC));
 
+    // Under X11, Qt sends each repaint through shared memory and then waits for the server's
+    // completion event: two more wakeups for every change of the text. A window this small is
+    // as cheap to send through the socket. Read when the connection opens; TamoZP, started
+    // later, does not inherit it.
+    const bool shmChosen = qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM");
+    if (!shmChosen)
+        qputenv("QT_XCB_NO_MITSHM", "1");
     gui::Application app(argc, argv);
+    if (!shmChosen)
+        qunsetenv("QT_XCB_NO_MITSHM");
     vb::setProgramTitle(QStringLiteral("TamoClock"));
     // Wayland compositors find the desktop entry (icon, name, window rules) by this name.
     QGuiApplication::setDesktopFileName(QStringLiteral("tamoclock"));
