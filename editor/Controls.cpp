@@ -1,14 +1,33 @@
 #include "editor/Controls.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QDropEvent>
 #include <QEvent>
 #include <QFocusEvent>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPalette>
 
+#include <algorithm>
 #include <limits>
 
 namespace zp {
+
+namespace {
+
+// The text up to the first CR or LF.
+QString firstLine(const QString& text)
+{
+    const auto end = std::find_if(text.cbegin(), text.cend(), [](QChar c) { return c == u'\r' || c == u'\n'; });
+    return text.left(end - text.cbegin());
+}
+
+} // namespace
 
 bool Frame::event(QEvent* event)
 {
@@ -41,6 +60,84 @@ void FormatBox::focusOutEvent(QFocusEvent* event)
         else
             setSelection(start, length);
     }
+}
+
+// Inserts the first line of what `mode` holds and returns true when it holds more than one;
+// false, having done nothing, when Qt's own paste may go ahead (it keeps the paste apart from
+// the typing around it for undo).
+bool FormatBox::pasteFirstLine(QClipboard::Mode mode)
+{
+    const QString text = QGuiApplication::clipboard()->text(mode);
+    const QString line = firstLine(text);
+    if (line.size() == text.size())
+        return false;
+    insert(line);
+    return true;
+}
+
+void FormatBox::keyPressEvent(QKeyEvent* event)
+{
+    if (event->matches(QKeySequence::Paste) && !isReadOnly()) {
+        // Ctrl+Shift+Insert pastes the selection, as in Qt's own line edit.
+        const bool selection = event->key() == Qt::Key_Insert
+                               && event->modifiers() == (Qt::ControlModifier | Qt::ShiftModifier);
+        if (pasteFirstLine(selection ? QClipboard::Selection : QClipboard::Clipboard)) {
+            event->accept();
+            return;
+        }
+    }
+    QLineEdit::keyPressEvent(event);
+}
+
+void FormatBox::contextMenuEvent(QContextMenuEvent* event)
+{
+    QMenu* menu = createStandardContextMenu();
+    // Qt 6.4 names none of the menu's actions: the paste action is known by Qt's own caption.
+    const QString caption = QLineEdit::tr("&Paste");
+    const QList<QAction*> actions = menu->actions();
+    const auto paste = std::find_if(actions.cbegin(), actions.cend(), [&](const QAction* action) {
+        return action->text() == caption || action->text().startsWith(caption + u'\t');
+    });
+    if (paste != actions.cend()) {
+        (*paste)->disconnect(this);
+        connect(*paste, &QAction::triggered, this, [this] {
+            if (!pasteFirstLine(QClipboard::Clipboard))
+                QLineEdit::paste();
+        });
+    }
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(event->globalPos());
+}
+
+void FormatBox::mouseReleaseEvent(QMouseEvent* event)
+{
+    // The middle button pastes the selection where the press put the caret.
+    if (event->button() == Qt::MiddleButton && !isReadOnly() && QGuiApplication::clipboard()->supportsSelection()) {
+        deselect();
+        if (pasteFirstLine(QClipboard::Selection)) {
+            event->accept();
+            return;
+        }
+    }
+    QLineEdit::mouseReleaseEvent(event);
+}
+
+void FormatBox::dropEvent(QDropEvent* event)
+{
+    // Text dragged within the box is its own already, and a move would lose the rest of it.
+    const QString text = event->mimeData()->text();
+    const QString line = firstLine(text);
+    if (event->source() == this || line.size() == text.size()) {
+        QLineEdit::dropEvent(event);
+        return;
+    }
+    QMimeData firstOnly;
+    firstOnly.setText(line);
+    QDropEvent drop(event->position(), event->possibleActions(), &firstOnly, event->buttons(), event->modifiers());
+    drop.setDropAction(event->dropAction());
+    QLineEdit::dropEvent(&drop);
+    event->setDropAction(drop.dropAction());
+    event->setAccepted(drop.isAccepted());
 }
 
 SampleBox::SampleBox(QWidget* parent) : QLineEdit(parent)

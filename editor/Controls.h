@@ -3,12 +3,16 @@
 // the window acts as its users expect of a classic form:
 //   - Frame: a group box whose access key moves the focus to the next control in tab order
 //     (QGroupBox would return to whichever child last had the focus);
-//   - FormatBox: a line edit that keeps its selection when it loses the focus, so the token
-//     buttons replace what was selected even after the user went to a list or a check box;
+//   - FormatBox: a single-line box. It keeps its selection when it loses the focus, so the
+//     token buttons replace what was selected even after the user went to a list or a check
+//     box, and it takes only the first line of text pasted or dropped into it, as a classic
+//     single-line box does (Qt's line edit would keep the line breaks, and OK would store
+//     them). Text it is given, such as a stored format, stays as it is;
 //   - SampleBox: a read-only line edit with a click signal, drawn in the selection colours
 //     (the nearest a Qt theme has to an active caption bar).
 // Depends on Qt Widgets only.
 
+#include <QClipboard>
 #include <QGroupBox>
 #include <QLineEdit>
 
@@ -37,6 +41,15 @@ public:
 
 protected:
     void focusOutEvent(QFocusEvent* event) override;
+    // Every way text comes in from outside: the paste keys, the context menu's paste, the
+    // middle button's paste of the selection, a drop.
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    bool pasteFirstLine(QClipboard::Mode mode);
 };
 
 class SampleBox final : public QLineEdit {

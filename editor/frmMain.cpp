@@ -110,7 +110,7 @@ frmMain::frmMain(gui::WindowServices services, QWidget* parent)
     setWindowTitle(QStringLiteral("TamoZP"));
     setFont(gui::windowFont());
     buildControls();
-    setFixedSize(gui::twipsSize(kClientWidth, kClientHeight, this));
+    gui::setFixedWindowSize(this, kClientWidth, kClientHeight);
     txtSet->setFocus();
 }
 

@@ -65,6 +65,13 @@ QRect twipsRect(int left, int top, int width, int height, const QWidget* widget)
             twipsToPixels(height, y)};
 }
 
+void setFixedWindowSize(QWidget* window, int width, int height)
+{
+    window->setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                           | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    window->setFixedSize(twipsSize(width, height, window));
+}
+
 QIcon applicationIcon()
 {
     // Only the 32-pixel image: this Qt has no SVG icon engine, and the scalable drawing is

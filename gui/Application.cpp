@@ -9,6 +9,7 @@ Application::Application(int& argc, char** argv)
 {
     installJapaneseTranslations();
     setWindowIcon(applicationIcon());
+    clickAccessKeysAtOnce(*this);
     vb::setMessageBoxService(&messageBox_);
 }
 

@@ -1,8 +1,9 @@
 #pragma once
 // What the two window programs (TamoZP and TamoUnZP) share on the Qt side: the application object
-// with the program's one top-level catcher, message boxes as Qt dialogs, Qt's Japanese
-// translations, the window font, twips, and the icon. The programs' behaviour lives in their own
-// folders; this is only the look and the plumbing. Depends on the runtime and Qt Widgets.
+// with the program's one top-level catcher, message boxes as Qt dialogs, access keys that act at
+// once, Qt's Japanese translations, the window font, twips, fixed-size windows, and the icon.
+// The programs' behaviour lives in their own folders; this is only the look and the plumbing.
+// Depends on the runtime and Qt Widgets.
 
 #include "runtime/MessageBox.h"
 
@@ -26,10 +27,11 @@ public:
 };
 
 // The programs' QApplication. On construction it loads Qt's Japanese translations, sets the
-// icon as every window's icon and installs a QtMessageBox as the message-box service (the
-// previous service comes back on destruction). Its notify() is the program's one top-level
-// catcher: a vb::Error escaping an event handler shows the runtime's message and ends the
-// program with status 1 (vb::endWithUnhandledError).
+// icon as every window's icon, makes access keys click at once (clickAccessKeysAtOnce) and
+// installs a QtMessageBox as the message-box service (the previous service comes back on
+// destruction). Its notify() is the program's one top-level catcher: a vb::Error escaping an
+// event handler shows the runtime's message and ends the program with status 1
+// (vb::endWithUnhandledError).
 class Application : public QApplication {
     Q_OBJECT
 public:
@@ -45,6 +47,13 @@ private:
     QtMessageBox messageBox_;
     vb::MessageBoxService* previousService_ = nullptr;
 };
+
+// Makes every access key of `app` take effect before the next key is handled. Qt clicks a
+// button or check box through an animated click that lands about 100 ms after its access key,
+// and a message box does the same for its buttons' bare letters (Y, N): Enter pressed at once
+// would run before them, so Alt+D then Enter would store without disabling, and Y then Enter
+// would answer No. Here the click lands at once; nothing else about the keys changes.
+void clickAccessKeysAtOnce(QApplication& app);
 
 // Loads qtbase_ja from Qt's translations folder into the running application, so that the
 // standard buttons read はい, いいえ and so on whatever the locale. False when it is missing.
@@ -64,6 +73,10 @@ int twipsToPixels(int twips, qreal dotsPerInch);
 // DPI, vertical ones through its vertical one.
 QSize twipsSize(int width, int height, const QWidget* widget = nullptr);
 QRect twipsRect(int left, int top, int width, int height, const QWidget* widget = nullptr);
+
+// Gives the top-level `window` a fixed size in twips and a title bar with minimise and close
+// only: a maximise button on a window that cannot grow would do nothing.
+void setFixedWindowSize(QWidget* window, int width, int height);
 
 // The programs' icon, a clock face: 32 x 32 pixels in the 16 classic colours.
 QIcon applicationIcon();

@@ -77,4 +77,9 @@ QString instanceLockPath(const QString& folder, const QString& program)
     return folder + u'/' + program + QStringLiteral(".lock");
 }
 
+QString instanceSocketPath(const QString& folder, const QString& program)
+{
+    return folder + u'/' + program + QStringLiteral(".raise");
+}
+
 } // namespace vb

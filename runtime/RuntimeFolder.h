@@ -1,6 +1,6 @@
 #pragma once
-// The per-user runtime folder D, where a running host binds its message socket and TamoZP keeps
-// its single-instance lock. D is $XDG_RUNTIME_DIR/tamo when XDG_RUNTIME_DIR is an absolute
+// The per-user runtime folder D, where a running host binds its message socket and a window
+// program keeps its single-instance lock and the socket that brings it to the front. D is $XDG_RUNTIME_DIR/tamo when XDG_RUNTIME_DIR is an absolute
 // path, else /tmp/tamo-<uid>. D is used only while it is a real folder (not a symbolic link)
 // owned by this user with mode exactly 0700, so no other user can plant or read anything in
 // it; a folder that is not so is never repaired, only refused. Depends on Qt Core only.
@@ -28,5 +28,8 @@ QString windowSocketPath(const QString& folder, qint32 handle);
 
 // The single-instance lock file of a program: "<folder>/<program>.lock" (TamoZP.lock).
 QString instanceLockPath(const QString& folder, const QString& program);
+// The socket on which the running instance of a program hears that a later one was started:
+// "<folder>/<program>.raise" (TamoZP.raise).
+QString instanceSocketPath(const QString& folder, const QString& program);
 
 } // namespace vb

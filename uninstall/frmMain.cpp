@@ -24,7 +24,7 @@ frmMain::frmMain(gui::WindowServices services, QWidget* parent)
     setWindowIcon(gui::applicationIcon());
     setFont(gui::windowFont());
     // Nothing on the window moves, so it keeps its size.
-    setFixedSize(gui::twipsSize(3072, 1428, this));
+    gui::setFixedWindowSize(this, 3072, 1428);
 
     cmdMain_->setText(QStringLiteral("OK"));
     cmdMain_->setGeometry(gui::twipsRect(2040, 960, 975, 375, this));

@@ -1,19 +1,25 @@
 // The settings window driven through its real widgets, offscreen, handed a store in a temporary
 // folder (not XDG_CONFIG_HOME, which it must not read), a clock and boxes answered from a script,
-// with hosts on handles 4242, -4242 and 0; then the real program started twice at once.
+// with hosts on handles 4242, -4242 and 0; then the real program started twice at once, and
+// beside a first instance that hears it.
 
-#include "editor/InstanceLock.h"
 #include "editor/Tokens.h"
 #include "editor/frmMain.h"
+#include "gui/GuiSupport.h"
+#include "gui/SingleInstance.h"
+#include "runtime/RuntimeFolder.h"
 #include "support/Common.h"
 #include "support/FakeMessageBox.h"
 #include "support/TestEnv.h"
 #include "support/WindowReceiver.h"
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
 #include <QProcess>
 #include <QPushButton>
 #include <QtTest>
@@ -105,14 +111,18 @@ class WindowTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { vb::setProgramTitle(u"TamoZP"_s); }
+    void initTestCase()
+    {
+        vb::setProgramTitle(u"TamoZP"_s);
+        gui::clickAccessKeysAtOnce(*qApp); // as the program's gui::Application does
+    }
 
     // Load shows the stored format as it is, selected, the lists at their first choice, no box
     // checked; an unreadable store is the engine's to report. Another instance, or a check for
     // one that raises, ends the program at load's first step.
     void load_data()
     {
-        QTest::addColumn<QString>("stored"); // null: nothing; after a line break, a line that does not parse
+        QTest::addColumn<QString>("stored"); // null: nothing; after a '|', a line that does not parse
         QTest::addColumn<int>("another");    // another instance: 0 no, 1 yes, 2 the check raises
         QTest::addColumn<QString>("outcome");
         const QString spaces = u"  %yyyy%/%m%/%d% %h:nn%  "_s, longer = QString(40000, u'x'), h = u"%h:nn%"_s;
@@ -120,7 +130,8 @@ private slots:
         QTest::newRow("spaces kept") << spaces << 0 << u"open|%1|0|%1|-"_s.arg(spaces);
         QTest::newRow("malformed, as it is") << u"%h:nn"_s << 0 << u"open|%h:nn|0|%h:nn|-"_s;
         QTest::newRow("longer than a line edit's default cap") << longer << 0 << u"open|%1|0|%1|-"_s.arg(longer);
-        QTest::newRow("unreadable") << u"%h:nn%\njunk"_s << 0 << u"open||<error 75>|<error 75>|-|engine report 75 GetZPF-ZPModule1.33.2485"_s;
+        QTest::newRow("line breaks, as they are") << u"%h:nn%\n%d%\r"_s << 0 << u"open|%h:nn%\n%d%\r|0|%h:nn%\n%d%\r|-"_s;
+        QTest::newRow("unreadable") << u"%h:nn%|junk"_s << 0 << u"open||<error 75>|<error 75>|-|engine report 75 GetZPF-ZPModule1.33.2485"_s;
         QTest::newRow("another instance") << h << 1 << u"closed||0|%h:nn%|-"_s;
         QTest::newRow("the check raises") << h << 2 << u"closed||0|%h:nn%|-|report 70 frmMain_Load - TamoZP133"_s;
     }
@@ -132,9 +143,9 @@ private slots:
         Session s;
         s.save(u"Plug in/TamoZP"_s, u"0"_s);
         if (!stored.isNull())
-            s.save(u"Main/ZPFormat"_s, stored.section(u'\n', 0, 0));
+            s.save(u"Main/ZPFormat"_s, stored.section(u'|', 0, 0));
         QFile file(s.store.filePath(kApp));
-        QVERIFY(file.open(QIODevice::Append) && file.write(stored.section(u'\n', 1).toUtf8()) >= 0);
+        QVERIFY(file.open(QIODevice::Append) && file.write(stored.section(u'|', 1).toUtf8()) >= 0);
         file.close();
         const bool loaded = s.open([another] { return another == 2 ? (vb::raiseError(vb::PermissionDenied), true) : another == 1; });
         QCOMPARE(s.outcome(), outcome);
@@ -162,6 +173,8 @@ private slots:
         QVERIFY(s.open());
         QWidget* w = s.window.get();
         QVERIFY(w->size() == QSize(385, 270) && w->minimumSize() == w->maximumSize());
+        QCOMPARE(w->windowFlags() & (Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
+                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
         QStringList seen{u"txtSet"_s};
         for (int i = 0; i < 16; ++i) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
@@ -176,9 +189,9 @@ private slots:
             QCOMPARE(QApplication::focusWidget(), s.txtSet());
         }
         QTest::keyClick(w, Qt::Key_D, Qt::AltModifier);
-        QTRY_VERIFY(s.get<QCheckBox>(u"chkDisable"_s)->isChecked());
+        QVERIFY(s.get<QCheckBox>(u"chkDisable"_s)->isChecked() && QApplication::focusWidget() == s.get(u"chkDisable"_s));
         QTest::keyClick(w, Qt::Key_A, Qt::AltModifier);
-        QTRY_COMPARE(s.outcome(), u"open||<absent>|<absent>|-|about"_s);
+        QCOMPARE(s.outcome(), u"open||<absent>|<absent>|-|about"_s);
         QCOMPARE(zp::aboutText({1, 3, 7}).section(u"\r\n"_s, 0, 0), u"Tamo Zephyr Panel 1.03.0007"_s);
         QCOMPARE(zp::aboutText({12, 345, 67890}).section(u"\r\n"_s, 0, 0), u"Tamo Zephyr Panel 12.345.67890"_s);
 
@@ -257,6 +270,10 @@ private slots:
         QTest::newRow("Enter in txtSet: OK") << h << 0 << r << u"Return txtSet"_s << restarted;
         QTest::newRow("keypad Enter on cboHour: OK") << h << 0 << r << u"Enter cboHour"_s << restarted;
         QTest::newRow("Enter on a token button") << h << 0 << r << u"Return cmdSet_1"_s << u"open|%h:nn%%d%"_s + nothing;
+        // An access key acts before the key that follows it, however soon that comes.
+        QTest::newRow("Alt+D, at once Enter: asked") << h << yes << r << u"keys Alt+D, Return"_s
+            << u"closed|%h:nn%|0|%h:nn%|restart 4242|disable?"_s;
+        QTest::newRow("Alt+A, at once Enter: About first") << h << 0 << r << u"keys Alt+A, Return"_s << restarted + u"|about"_s;
     }
     void endings()
     {
@@ -269,7 +286,8 @@ private slots:
         QVERIFY(s.open());
         s.type(format);
         if (disable) {
-            s.click(u"chkDisable"_s);
+            if (!action.startsWith(u"keys")) // else the keys tick it
+                s.click(u"chkDisable"_s);
             s.boxes.answer({disable});
         }
         if (action.startsWith(u"broken")) {
@@ -277,7 +295,11 @@ private slots:
             action.remove(0, 7);
         }
         QWidget* target = s.get(action.section(u' ', 1));
-        if (action.startsWith(u"click")) {
+        if (action.startsWith(u"keys")) { // each where the focus is, while the window is open
+            const QKeySequence keys = QKeySequence::fromString(action.section(u' ', 1, -1));
+            for (int i = 0; i < keys.count() && s.window->isVisible(); ++i)
+                QTest::keyClick(QApplication::focusWidget(), keys[i].key(), keys[i].keyboardModifiers());
+        } else if (action.startsWith(u"click")) {
             s.click(target->objectName());
         } else {
             target->setFocus();
@@ -324,8 +346,8 @@ private slots:
     }
 
     // Of two started at once, one keeps its window and lock, the other ends silently with status 0;
-    // one in another runtime folder runs beside it (rounds: a race shows only sometimes). Asking
-    // again keeps the lock, its holder's end frees it, an unusable lock file never keeps one out.
+    // one in another runtime folder runs beside it (rounds: a race shows only sometimes). A later
+    // start ends as silently, having asked the first, through the runtime folder, to come to the front.
     void onePerRuntimeFolder()
     {
         const auto start = [] { auto p = std::make_unique<QProcess>(); p->start(QStringLiteral(TAMOZP_PATH), {}); return p; };
@@ -354,13 +376,70 @@ private slots:
             }
         }
         TestEnv env;
-        auto first = std::make_unique<zp::InstanceLock>(env.runtimeDir() + u"/TamoZP.lock"_s);
-        zp::InstanceLock second(first->path());
-        QVERIFY(!first->anotherInstanceRunning() && !first->anotherInstanceRunning() && second.anotherInstanceRunning());
-        first.reset();
-        QVERIFY(!second.anotherInstanceRunning());
-        for (const QString& unusable : {QString(), env.runtimeDir(), env.runtimeDir() + u"/no/TamoZP.lock"_s})
-            QVERIFY2(!zp::InstanceLock(unusable).anotherInstanceRunning(), qPrintable(unusable));
+        gui::SingleInstance first(u"TamoZP"_s, vb::runtimeFolder());
+        int raised = 0;
+        first.onRaiseRequest([&] { ++raised; });
+        QVERIFY(!first.anotherInstanceRunning());
+        const auto second = start();
+        QVERIFY(second->waitForFinished(30000) && second->exitStatus() == QProcess::NormalExit && second->exitCode() == 0);
+        QCOMPARE(second->readAll() + second->readAllStandardError(), QByteArray());
+        QTRY_COMPARE(raised, 1);
+    }
+
+    // Text pasted or dropped into txtSet, at the caret, keeps its first line, whichever line break
+    // ends it, and OK stores what the box shows.
+    void pasteAndDrop_data()
+    {
+        QTest::addColumn<QString>("way");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("shown");
+        const std::tuple<const char*, QString, QString> texts[] = {
+            {"LF", u"%h:nn%\n"_s, u"[%h:nn%]"_s},
+            {"CR", u"%h:nn%\r%d%"_s, u"[%h:nn%]"_s},
+            {"CRLF", u"%h:nn%\r\n%d%\r\n"_s, u"[%h:nn%]"_s},
+            {"a break first", u"\n%d%"_s, u"[]"_s},
+            {"one line", u"%h:nn% %d%"_s, u"[%h:nn% %d%]"_s},
+        };
+        for (const QString& way : {u"Ctrl+V"_s, u"Shift+Ins"_s, u"menu"_s, u"drop"_s})
+            for (const auto& [name, text, shown] : texts)
+                QTest::addRow("%s, %s", qPrintable(way), name) << way << text << shown;
+    }
+    void pasteAndDrop()
+    {
+        QFETCH(QString, way);
+        QFETCH(QString, text);
+        QFETCH(QString, shown);
+        Session s;
+        s.save(u"Main/ZPFormat"_s, u"[]"_s);
+        QVERIFY(s.open());
+        QLineEdit* box = s.txtSet();
+        box->setCursorPosition(1);
+        const QPoint caret = box->inputMethodQuery(Qt::ImCursorRectangle).toRect().center();
+        QMimeData data;
+        data.setText(text);
+        QGuiApplication::clipboard()->setText(text);
+        if (way == u"drop") { // as dragged in from another program
+            QDragEnterEvent enter(caret, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, {});
+            QDropEvent drop(caret, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, {});
+            QApplication::sendEvent(box, &enter);
+            QApplication::sendEvent(box, &drop);
+            QVERIFY(enter.isAccepted() && drop.isAccepted());
+        } else if (way == u"menu") {
+            QContextMenuEvent request(QContextMenuEvent::Keyboard, caret, box->mapToGlobal(caret));
+            QApplication::sendEvent(box, &request);
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            QVERIFY(menu);
+            for (QAction* action : menu->actions())
+                if (action->text().startsWith(u"&Paste\t"_s))
+                    action->trigger();
+            menu->close();
+        } else {
+            const QKeySequence key = QKeySequence::fromString(way);
+            QTest::keyClick(box, key[0].key(), key[0].keyboardModifiers());
+        }
+        QCOMPARE(box->text(), shown);
+        s.click(u"cmdMain_0"_s);
+        QCOMPARE(s.outcome(), u"closed|%1|1|%1|restart 4242"_s.arg(shown));
     }
 };
 

@@ -61,7 +61,8 @@ private slots:
     void cleanup() { vb::injectSettingsFault(0, 0); }
 
     // No deletes nothing and shows nothing. Yes deletes the two values, present or not, and
-    // enables OK, the default button, which Enter presses wherever the focus is.
+    // enables OK, the default button, which Enter presses wherever the focus is. A fixed window: no
+    // maximise button.
     void answer()
     {
         for (const auto& [answer, present, state] : {std::tuple(int(vb::vbNo), true, u"hidden|-||%h:nn%|1|120 -42|confirm"_s),
@@ -72,6 +73,9 @@ private slots:
             QTest::keyClick(&run.form, Qt::Key_Return);
             QVERIFY(!run.form.isVisible());
         }
+        Run run(vb::vbYes);
+        QCOMPARE(run.form.windowFlags() & (Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
+                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     }
 
     // The Nth fallible store call fails, N = 1, 2 … until none fires: every run ends completed or
