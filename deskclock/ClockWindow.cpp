@@ -223,15 +223,6 @@ QMenu* ClockWindow::contextMenu()
     return menu_;
 }
 
-void ClockWindow::bringToFront()
-{
-    if (isMinimized())
-        showNormal();
-    show();
-    raise();
-    activateWindow();
-}
-
 bool ClockWindow::event(QEvent* event)
 {
     // Built when asked for: the date's era costs a calendar that the clock itself rarely needs.

@@ -67,10 +67,6 @@ public:
     QMenu* contextMenu();
     qreal textPoints() const { return points_; }
 
-public slots:
-    // Shows the window in front of the others and gives it the focus (another TamoClock asked).
-    void bringToFront();
-
 signals:
     // A left click that did not move the window; nothing listens yet.
     void clicked();

@@ -4,15 +4,17 @@
 #include "deskclock/ClockWindow.h"
 #include "deskclock/Desktop.h"
 #include "gui/GuiSupport.h"
+#include "gui/SingleInstance.h"
 #include "gui/WindowServices.h"
 #include "runtime/FileDescriptor.h"
 #include "runtime/Program.h"
+#include "runtime/RuntimeFolder.h"
 
 #include <QSocketNotifier>
 
 #include <csignal>
-#include <optional>
 #include <cstdio>
+#include <optional>
 #include <sys/signalfd.h>
 
 namespace {
@@ -54,18 +56,22 @@ int main(int argc, char** argv)
     vb::StderrMessageBox standardError;
     deskclock::EngineReports reports(standardError);
 
+    // One per user; a second start brings the first to the front and ends with status 0.
+    gui::SingleInstance instance(QStringLiteral("TamoClock"), vb::runtimeFolder());
     const QString folder = QCoreApplication::applicationDirPath();
     deskclock::ClockWindow window(
         {
             .store = vb::SettingsStore::fromEnvironment(),
             .boxes = app.messageBox(),
             .now = vb::Now,
+            .anotherInstanceRunning = [&instance] { return instance.anotherInstanceRunning(); },
             .end = vb::End,
             .launch = [folder](const QString& program) { return deskclock::launchProgram(program, folder); },
         },
         {.reports = reports, .lines = errorLine, .programPath = QCoreApplication::applicationFilePath()});
     if (!window.load())
         return 0;
+    instance.raiseOnRequest(&window);
     std::optional<QSocketNotifier> exitRequest;
     if (exitSignalFd) {
         exitRequest.emplace(exitSignalFd.get(), QSocketNotifier::Read);

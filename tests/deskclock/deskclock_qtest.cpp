@@ -1,13 +1,16 @@
 // TamoClock's window driven through its real widgets, offscreen, at a fixed instant, with a
 // store in the test's own folders and a launcher and boxes that record. Its host core is real:
 // TamoZP's OK (SetZP and the restart request) and other writers reach it through the socket and
-// the file watch. Then the desktop ties on their own, and the program started twice.
+// the file watch. Then the desktop ties on their own, and the program started beside a window
+// that holds the one-per-user lock.
 
 #include "clock/FollowHost.h"
 #include "deskclock/ClockWindow.h"
 #include "deskclock/Desktop.h"
+#include "gui/SingleInstance.h"
 #include "editor/ZPSettings.h"
 #include "runtime/Clock.h"
+#include "runtime/RuntimeFolder.h"
 #include "support/Common.h"
 #include "support/FakeMessageBox.h"
 #include "support/TestEnv.h"
@@ -50,11 +53,11 @@ struct Session {
     explicit Session(vb::DateValue instant = kInstant) { vb::setFixedNow(instant); }
     ~Session() { window.reset(); vb::setFixedNow(std::nullopt); }
     // Builds, loads and shows the window as main does, until its host runs; false when it ended.
-    bool open(bool another = false)
+    bool open(std::function<bool()> another = [] { return false; })
     {
         window.reset();
         window = std::make_unique<deskclock::ClockWindow>(
-            gui::WindowServices{.store = store, .boxes = boxes, .now = vb::Now, .anotherInstanceRunning = [another] { return another; },
+            gui::WindowServices{.store = store, .boxes = boxes, .now = vb::Now, .anotherInstanceRunning = std::move(another),
                                 .end = [this](int status) { ended = status; },
                                 .launch = [this](const QString& p) { launched << p; return launcherWorks; }},
             deskclock::ClockWindow::Setup{.reports = reports, .lines = [this](const QString& l) { lines << l; },
@@ -228,7 +231,7 @@ private slots:
             QVERIFY(QDir().mkdir(s.env.runtimeDir() + u"/tamo"_s));
             QFile::setPermissions(s.env.runtimeDir() + u"/tamo"_s, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ExeOther);
         }
-        const bool running = s.open(another);
+        const bool running = s.open([another] { return another; });
         const QString handle = s.setting(u"Plug in/RestartMsgRecv"_s);
         const QString box = s.boxes.shown.isEmpty() ? u"-"_s : s.boxes.shown[0].prompt.section(u"\r\n"_s, 0, 0);
         QCOMPARE(QStringList({running ? u"running"_s : u"ended %1"_s.arg(s.ended.value_or(-1)),
@@ -407,6 +410,27 @@ private slots:
         QCOMPARE(find(), path + u"/TamoZP"_s);
         QVERIFY(place(own, QFile::ReadOwner | QFile::ExeOwner));
         QCOMPARE(find(), own + u"/TamoZP"_s);
+    }
+
+    // The program started while a window holds the lock brings that window, minimised behind
+    // another, to the front, and ends at once with status 0 and not a word, publishing nothing.
+    void secondInstance()
+    {
+        Session s;
+        gui::SingleInstance instance(u"TamoClock"_s, vb::runtimeFolder());
+        QVERIFY(s.open([&instance] { return instance.anotherInstanceRunning(); }));
+        instance.raiseOnRequest(s.window.get());
+        QWidget above;
+        s.window->showMinimized();
+        above.show();
+        QVERIFY(QTest::qWaitForWindowActive(&above));
+        QProcess second;
+        second.start(QStringLiteral(TAMOCLOCK_PATH), {});
+        QVERIFY(second.waitForFinished(30000));
+        QVERIFY(second.exitStatus() == QProcess::NormalExit && second.exitCode() == 0);
+        QCOMPARE(second.readAllStandardOutput() + second.readAllStandardError(), QByteArray());
+        QTRY_VERIFY(s.window->isActiveWindow() && !s.window->isMinimized());
+        QCOMPARE(s.setting(u"Plug in/RestartMsgRecv"_s), QString::number(::getpid()));
     }
 
     // A program started from TamoClock, whose exit signals are blocked, starts with none
