@@ -19,7 +19,7 @@ FUZZ_CXX ?= clang++-14
 DEB_PACKAGES := cmake make g++ pkg-config \
 	qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-translations-l10n libgl-dev \
 	libicu-dev googletest libgtest-dev libgmock-dev libbenchmark-dev \
-	fonts-ipafont-gothic xvfb xauth desktop-file-utils \
+	fonts-ipafont-gothic xvfb xauth qt6-wayland desktop-file-utils \
 	clang-14 libclang-rt-14-dev
 
 # The manual pages are written in scdoc; a test reads them through man.
@@ -97,11 +97,13 @@ install:
 	cmake --build $(INSTALL_BUILD) -j $(JOBS)
 	DESTDIR="$(DESTDIR)" cmake --install $(INSTALL_BUILD)
 
-# The README's picture of the window, drawn offscreen at a fixed instant (bench/screenshot.cpp).
+# The README's pictures of the windows, drawn offscreen at a fixed instant
+# (bench/screenshot.cpp, bench/clock_screenshot.cpp).
 screenshot: build
 	@mkdir -p docs
 	QT_QPA_PLATFORM=offscreen $(BUILD)/bin/tamozp_screenshot docs/TamoZP.png
-	@echo "docs/TamoZP.png"
+	QT_QPA_PLATFORM=offscreen $(BUILD)/bin/tamoclock_screenshot docs/TamoClock.png
+	@echo "docs/TamoZP.png docs/TamoClock.png"
 
 clean:
 	rm -rf $(BUILD) $(FUZZ_BUILD) $(INSTALL_BUILD)

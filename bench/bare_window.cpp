@@ -1,6 +1,7 @@
-// The yardstick of bench_startup: a plain Qt window with the same eighteen controls as
+// The yardsticks of bench_startup: a plain Qt window with the same eighteen controls as
 // TamoZP's, at the same places, with Qt's defaults for everything else (no settings, no
-// lock, no translations, no font of its own).
+// lock, no translations, no font of its own); or, with the argument "label", a plain window
+// holding one label with a clock's text, TamoClock's yardstick.
 
 #include <QApplication>
 #include <QCheckBox>
@@ -46,6 +47,14 @@ constexpr Row kRows[] = {
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    if (argc > 1 && qstrcmp(argv[1], "label") == 0) {
+        QWidget window;
+        window.setWindowTitle(QStringLiteral("TamoClock"));
+        QLabel label(QStringLiteral("14:05"), &window);
+        label.adjustSize();
+        window.show();
+        return app.exec();
+    }
     const qreal dpi = QGuiApplication::primaryScreen()->logicalDotsPerInch();
     auto px = [dpi](int twips) { return qRound(twips * dpi / 1440.0); };
 

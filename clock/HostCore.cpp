@@ -329,6 +329,7 @@ bool HostCore::refresh()
         text_ = zp::FromZPFToShowClk(format_, timeKey_, instant);
         if (options_.tooltip)
             tooltip_ = zp::FromZPFToShowClk(*options_.tooltip, tooltipKey_, instant);
+        ++expansions_;
         if (options_.stillClock)
             return changed();
         const bool seconds = keyHasSeconds(timeKey_) || keyHasSeconds(tooltipKey_);

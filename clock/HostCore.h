@@ -61,6 +61,9 @@ public:
 
     const QString& text() const { return text_; }
     const QString& tooltip() const { return tooltip_; } // empty without a tooltip format
+    // How many expansions the core has made; a window compares it around ready() to know
+    // whether the reports it saw came from a new expansion.
+    quint64 expansions() const { return expansions_; }
     qint32 handle() const { return handle_; }
     QString socketPath() const { return socketPath_; }
 
@@ -98,6 +101,7 @@ private:
     bool readFailing_ = false;
     bool started_ = false;
     QString text_;
+    quint64 expansions_ = 0;
     QString timeKey_; // kept, so that its buffer serves every expansion
     QString tooltip_;
     QString tooltipKey_;

@@ -23,6 +23,9 @@ struct WindowServices {
     // Ends the program at once with a status. When it returns, as a test's does, the window
     // behaves as if the program had ended.
     std::function<void(int status)> end = vb::End;
+    // Starts another of the project's programs by name, without waiting for it; false when it
+    // cannot be found or started.
+    std::function<bool(const QString& program)> launch = [](const QString&) { return false; };
 };
 
 } // namespace gui

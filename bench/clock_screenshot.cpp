@@ -1,0 +1,57 @@
+// Draws TamoClock's window into a PNG for the README: a stored two-line format, enabled, at a
+// fixed instant in empty settings of its own, so the picture changes only when the window does.
+// Usage: tamoclock_screenshot OUT.png
+
+#include "deskclock/ClockWindow.h"
+#include "editor/ZPSettings.h"
+#include "gui/GuiSupport.h"
+#include "runtime/Clock.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cstdio>
+
+int main(int argc, char** argv)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s OUT.png\n", argv[0]);
+        return 2;
+    }
+    // Empty settings of its own, and a runtime folder of its own for Qt and the host.
+    const QTemporaryDir home;
+    const QString runtime = home.filePath(QStringLiteral("runtime"));
+    QDir().mkdir(runtime);
+    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
+    const vb::SettingsStore store(home.filePath(QStringLiteral("config")));
+
+    gui::Application app(argc, argv);
+    vb::setProgramTitle(QStringLiteral("TamoClock"));
+    const QString plugIn = QString::fromUtf16(zp::kAppName);
+    store.SaveSetting(plugIn, QString::fromUtf16(zp::kSectionPlugIn), QString::fromUtf16(zp::kKeyEnable),
+                      QStringLiteral("1"));
+    store.SaveSetting(plugIn, QString::fromUtf16(zp::kSectionMain), QString::fromUtf16(zp::kKeyFormat),
+                      QStringLiteral("%m%月%d%日(%aaa%)\n%h:nn:ss%"));
+    vb::setFixedNow(vb::DateValue(2001, 3, 29, 14, 5, 9));
+
+    vb::StderrMessageBox standardError;
+    deskclock::EngineReports reports(standardError);
+    deskclock::ClockWindow window({.store = store, .boxes = app.messageBox(), .end = [](int) { }},
+                                  {.reports = reports,
+                                   .lines = [](const QString& line) { std::fprintf(stderr, "%s\n", qPrintable(line)); },
+                                   .stillClock = true});
+    if (!window.load())
+        return 1;
+    window.show();
+    if (!QTest::qWaitForWindowExposed(&window))
+        return 1;
+    QTest::qWait(50);
+    if (!window.grab().save(QString::fromLocal8Bit(argv[1]))) {
+        std::fprintf(stderr, "cannot write %s\n", argv[1]);
+        return 1;
+    }
+    return 0;
+}
