@@ -19,7 +19,7 @@ FUZZ_CXX ?= clang++-14
 DEB_PACKAGES := cmake make g++ pkg-config \
 	qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-translations-l10n libgl-dev \
 	libicu-dev googletest libgtest-dev libgmock-dev libbenchmark-dev \
-	fonts-ipafont-gothic xvfb xauth \
+	fonts-ipafont-gothic xvfb xauth desktop-file-utils \
 	clang-14 libclang-rt-14-dev
 
 # The manual pages are written in scdoc; a test reads them through man.
