@@ -14,6 +14,8 @@ FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 FUZZ_SMOKE_SECONDS ?= 10
 FUZZ_CXX ?= clang++-14
+# make package configures and builds the Debian package here, for /usr.
+PACKAGE_BUILD ?= build-package
 
 # Every Debian package that building, testing and running need.
 DEB_PACKAGES := cmake make g++ pkg-config \
@@ -24,10 +26,12 @@ DEB_PACKAGES := cmake make g++ pkg-config \
 
 # The manual pages are written in scdoc; a test reads them through man.
 DEB_PACKAGES += scdoc man-db
+# make package builds the Debian package with CPack (dpkg-shlibdeps, fakeroot); make test checks it.
+DEB_PACKAGES += dpkg-dev fakeroot lintian
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all build deps test run bench install screenshot clean fuzz fuzz-build fuzz-smoke
+.PHONY: all build deps test run bench install screenshot clean fuzz fuzz-build fuzz-smoke package
 
 all: build
 
@@ -97,6 +101,19 @@ install:
 	cmake --build $(INSTALL_BUILD) -j $(JOBS)
 	DESTDIR="$(DESTDIR)" cmake --install $(INSTALL_BUILD)
 
+# The Debian package tamo-zp_<version>_<arch>.deb, in PACKAGE_BUILD: configured for /usr like
+# make install PREFIX=/usr, without tests and benchmarks, and compiled with Debian's hardening
+# flags (packaging/debian.cmake says what goes in).
+package:
+	export DEB_BUILD_MAINT_OPTIONS=hardening=+all; \
+	cmake -S . -B $(PACKAGE_BUILD) -DCMAKE_INSTALL_PREFIX=/usr -DTAMO_DEBIAN_PACKAGE=ON \
+	  -DTAMO_BUILD_TESTS=OFF -DTAMO_BUILD_BENCH=OFF \
+	  -DCMAKE_CXX_FLAGS="$$(dpkg-buildflags --get CPPFLAGS) $$(dpkg-buildflags --get CXXFLAGS)" \
+	  -DCMAKE_EXE_LINKER_FLAGS="$$(dpkg-buildflags --get LDFLAGS)" \
+	  -DCMAKE_SHARED_LINKER_FLAGS="$$(dpkg-buildflags --get LDFLAGS)" $(CMAKE_FLAGS)
+	cmake --build $(PACKAGE_BUILD) -j $(JOBS)
+	cd $(PACKAGE_BUILD) && cpack
+
 # The README's picture of the window, drawn offscreen at a fixed instant (bench/screenshot.cpp).
 screenshot: build
 	@mkdir -p docs
@@ -104,4 +121,4 @@ screenshot: build
 	@echo "docs/TamoZP.png"
 
 clean:
-	rm -rf $(BUILD) $(FUZZ_BUILD) $(INSTALL_BUILD)
+	rm -rf $(BUILD) $(FUZZ_BUILD) $(INSTALL_BUILD) $(PACKAGE_BUILD)
