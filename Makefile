@@ -31,7 +31,8 @@ DEB_PACKAGES += dpkg-dev fakeroot lintian
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all build deps test run bench install screenshot clean fuzz fuzz-build fuzz-smoke package
+.PHONY: all build deps test run bench install screenshot clean fuzz fuzz-build fuzz-smoke \
+	package package-check
 
 all: build
 
@@ -55,6 +56,7 @@ test: deps
 	$(MAKE) build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 300
 	$(MAKE) fuzz-smoke
+	$(MAKE) package-check
 
 $(FUZZ_BUILD)/CMakeCache.txt:
 	cmake -S fuzz -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=$(FUZZ_CXX)
@@ -103,7 +105,8 @@ install:
 
 # The Debian package tamo-zp_<version>_<arch>.deb, in PACKAGE_BUILD: configured for /usr like
 # make install PREFIX=/usr, without tests and benchmarks, and compiled with Debian's hardening
-# flags (packaging/debian.cmake says what goes in).
+# flags (packaging/debian.cmake says what goes in). package-check compares its files with packaging/expected-files.txt and runs lintian; it
+# never installs the package.
 package:
 	export DEB_BUILD_MAINT_OPTIONS=hardening=+all; \
 	cmake -S . -B $(PACKAGE_BUILD) -DCMAKE_INSTALL_PREFIX=/usr -DTAMO_DEBIAN_PACKAGE=ON \
@@ -113,6 +116,11 @@ package:
 	  -DCMAKE_SHARED_LINKER_FLAGS="$$(dpkg-buildflags --get LDFLAGS)" $(CMAKE_FLAGS)
 	cmake --build $(PACKAGE_BUILD) -j $(JOBS)
 	cd $(PACKAGE_BUILD) && cpack
+
+package-check: package
+	sh packaging/check.sh \
+	  $(PACKAGE_BUILD)/tamo-zp_$$(dpkg-parsechangelog -l packaging/changelog -S Version)_$$(dpkg --print-architecture).deb \
+	  packaging/expected-files.txt
 
 # The README's picture of the window, drawn offscreen at a fixed instant (bench/screenshot.cpp).
 screenshot: build
