@@ -14,6 +14,8 @@ FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 FUZZ_SMOKE_SECONDS ?= 10
 FUZZ_CXX ?= clang++-14
+# make package configures and builds the Debian package here, for /usr.
+PACKAGE_BUILD ?= build-package
 
 # Every Debian package that building, testing and running need.
 DEB_PACKAGES := cmake make g++ pkg-config \
@@ -24,10 +26,13 @@ DEB_PACKAGES := cmake make g++ pkg-config \
 
 # The manual pages are written in scdoc; a test reads them through man.
 DEB_PACKAGES += scdoc man-db
+# make package builds the Debian package with CPack (dpkg-shlibdeps, fakeroot); make test checks it.
+DEB_PACKAGES += dpkg-dev fakeroot lintian
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all build deps test run bench install screenshot clean fuzz fuzz-build fuzz-smoke
+.PHONY: all build deps test run bench install screenshot clean fuzz fuzz-build fuzz-smoke \
+	package package-check
 
 all: build
 
@@ -51,6 +56,7 @@ test: deps
 	$(MAKE) build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 300
 	$(MAKE) fuzz-smoke
+	$(MAKE) package-check
 
 $(FUZZ_BUILD)/CMakeCache.txt:
 	cmake -S fuzz -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=$(FUZZ_CXX)
@@ -97,6 +103,25 @@ install:
 	cmake --build $(INSTALL_BUILD) -j $(JOBS)
 	DESTDIR="$(DESTDIR)" cmake --install $(INSTALL_BUILD)
 
+# The Debian package tamo-zp_<version>_<arch>.deb, in PACKAGE_BUILD: configured for /usr like
+# make install PREFIX=/usr, without tests and benchmarks, and compiled with Debian's hardening
+# flags (packaging/debian.cmake says what goes in). package-check compares its files with
+# packaging/expected-files.txt and runs lintian; it never installs the package.
+package:
+	export DEB_BUILD_MAINT_OPTIONS=hardening=+all; \
+	cmake -S . -B $(PACKAGE_BUILD) -DCMAKE_INSTALL_PREFIX=/usr -DTAMO_DEBIAN_PACKAGE=ON \
+	  -DTAMO_BUILD_TESTS=OFF -DTAMO_BUILD_BENCH=OFF \
+	  -DCMAKE_CXX_FLAGS="$$(dpkg-buildflags --get CPPFLAGS) $$(dpkg-buildflags --get CXXFLAGS)" \
+	  -DCMAKE_EXE_LINKER_FLAGS="$$(dpkg-buildflags --get LDFLAGS)" \
+	  -DCMAKE_SHARED_LINKER_FLAGS="$$(dpkg-buildflags --get LDFLAGS)" $(CMAKE_FLAGS)
+	cmake --build $(PACKAGE_BUILD) -j $(JOBS)
+	cd $(PACKAGE_BUILD) && cpack
+
+package-check: package
+	sh packaging/check.sh \
+	  $(PACKAGE_BUILD)/tamo-zp_$$(dpkg-parsechangelog -l packaging/changelog -S Version)_$$(dpkg --print-architecture).deb \
+	  packaging/expected-files.txt
+
 # The README's pictures of the windows, drawn offscreen at a fixed instant
 # (bench/screenshot.cpp, bench/clock_screenshot.cpp).
 screenshot: build
@@ -106,4 +131,4 @@ screenshot: build
 	@echo "docs/TamoZP.png docs/TamoClock.png"
 
 clean:
-	rm -rf $(BUILD) $(FUZZ_BUILD) $(INSTALL_BUILD)
+	rm -rf $(BUILD) $(FUZZ_BUILD) $(INSTALL_BUILD) $(PACKAGE_BUILD)
