@@ -4,12 +4,10 @@
 
 #include "deskclock/ClockWindow.h"
 #include "editor/ZPSettings.h"
+#include "ScreenshotHome.h"
 #include "gui/GuiSupport.h"
 #include "runtime/Clock.h"
 
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <cstdio>
@@ -20,13 +18,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: %s OUT.png\n", argv[0]);
         return 2;
     }
-    // Empty settings of its own, and a runtime folder of its own for Qt and the host.
-    const QTemporaryDir home;
-    const QString runtime = home.filePath(QStringLiteral("runtime"));
-    QDir().mkdir(runtime);
-    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
-    const vb::SettingsStore store(home.filePath(QStringLiteral("config")));
+    const ScreenshotHome home;
+    const vb::SettingsStore store = home.store();
 
     gui::Application app(argc, argv);
     vb::setProgramTitle(QStringLiteral("TamoClock"));

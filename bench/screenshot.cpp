@@ -4,13 +4,11 @@
 
 #include "editor/ZPSettings.h"
 #include "editor/frmMain.h"
+#include "ScreenshotHome.h"
 #include "gui/GuiSupport.h"
 #include "gui/WindowServices.h"
 
-#include <QDir>
-#include <QFile>
 #include <QLineEdit>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <cstdio>
@@ -21,13 +19,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: %s OUT.png\n", argv[0]);
         return 2;
     }
-    // Empty settings of its own, and a runtime folder of its own for Qt.
-    const QTemporaryDir home;
-    const QString runtime = home.filePath(QStringLiteral("runtime"));
-    QDir().mkdir(runtime);
-    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
-    const vb::SettingsStore store(home.filePath(QStringLiteral("config")));
+    const ScreenshotHome home;
+    const vb::SettingsStore store = home.store();
 
     gui::Application app(argc, argv);
     QApplication::setCursorFlashTime(0); // a caret that does not blink draws the same each time
