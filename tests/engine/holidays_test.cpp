@@ -68,7 +68,7 @@ TEST(Holidays, NoneOutsideTheLawsYears)
     QStringList first;
     for (const auto& [date, name] : byDate(kFirstHolidayYear))
         first << date + u' ' + name;
-    EXPECT_EQ(first.join(u", "), u"1948-09-23 秋分の日, 1948-11-03 文化の日, 1948-11-23 勤労感謝の日");
+    EXPECT_EQ(first.join(u", "), QStringLiteral("1948-09-23 秋分の日, 1948-11-03 文化の日, 1948-11-23 勤労感謝の日"));
     EXPECT_FALSE(holidaysOf(kLastHolidayYear).empty());
 }
 
