@@ -182,8 +182,12 @@ QString calendarText(const zp::MonthCalendar& calendar, const std::optional<vb::
             text += style == CalendarStyle::Sgr ? sgr(run) : style == CalendarStyle::Markup ? markup(run) : run.text;
         texts << text;
     }
+    // lang="ja" makes fontconfig take a monospace font whose kanji are two Latin cells wide
+    // (IPAGothic, Noto Sans Mono CJK); the plain monospace (DejaVu Sans Mono) falls back to
+    // another font for them, and the weekday row no longer lines up with the days.
     if (style == CalendarStyle::Markup)
-        return QStringLiteral("<span font_family=\"monospace\">") + texts.join(u'\n') + QStringLiteral("</span>");
+        return QStringLiteral("<span font_family=\"monospace\" lang=\"ja\">") + texts.join(u'\n')
+            + QStringLiteral("</span>");
     return texts.join(u'\n') + u'\n';
 }
 

@@ -204,7 +204,7 @@ TEST(ClockFollow, JsonLinesCarryTheCalendar)
     Host host({u"--follow"_s, u"--at"_s, u"2026-05-06T00:00"_s, u"--json"_s, u"--calendar-tooltip"_s});
     const QJsonObject line = QJsonDocument::fromJson(host.nextLine(kStartMs).value_or("")).object();
     EXPECT_EQ(line.value(u"text"_s).toString(), u"0:00"_s) << host.err().toStdString();
-    EXPECT_TRUE(line.value(u"tooltip"_s).toString().startsWith(u"<span font_family=\"monospace\">令和8年(2026年) 5月\n"_s));
+    EXPECT_TRUE(line.value(u"tooltip"_s).toString().startsWith(u"<span font_family=\"monospace\" lang=\"ja\">令和8年(2026年) 5月\n"_s));
 }
 
 TEST(ClockFollow, EndsInOrder)
