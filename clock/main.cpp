@@ -51,7 +51,8 @@ int showCalendar(const std::optional<YearMonth>& month, const ClockOptions& opti
 {
     const vb::DateValue today = options.at ? *options.at : vb::Now();
     const YearMonth shown = month ? *month : YearMonth{today.year(), today.month()};
-    // No escapes into a file or a pipe, nor for whoever asks for none (no-color.org: any value).
+    // No escapes into a file or a pipe, nor when NO_COLOR is set to anything, even nothing: the
+    // common convention for asking a program for none.
     const bool colour = ::isatty(STDOUT_FILENO) == 1 && !qEnvironmentVariableIsSet("NO_COLOR");
     const QString text = calendarText(zp::monthCalendar(shown.year, shown.month), today,
                                       colour ? CalendarStyle::Sgr : CalendarStyle::Plain);
