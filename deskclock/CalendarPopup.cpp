@@ -198,11 +198,8 @@ void CalendarPopup::keyPressEvent(QKeyEvent* event)
     case Qt::Key_Home:
         showToday();
         break;
-    case Qt::Key_Escape:
-        close();
-        break;
     default:
-        QFrame::keyPressEvent(event);
+        QFrame::keyPressEvent(event); // Esc closes a popup
     }
 }
 
