@@ -82,8 +82,11 @@ CalendarPopup::CalendarPopup(std::function<vb::DateValue()> now, QWidget* parent
     const QFontMetrics metrics(font());
     const QSize cell(metrics.horizontalAdvance(kWeekdays[0]) * 2 + 4, metrics.height() * 3 / 2);
 
-    const auto arrow = [this](const char* name, const QString& text, const QString& accessible) {
+    QFont arrowFont = font();
+    arrowFont.setPointSizeF(kPoints * 1.5); // the arrows are thin: a larger target
+    const auto arrow = [&](const char* name, const QString& text, const QString& accessible) {
         auto* button = new QToolButton(this);
+        button->setFont(arrowFont);
         button->setObjectName(QString::fromLatin1(name));
         button->setText(text);
         button->setAccessibleName(accessible);
@@ -215,8 +218,9 @@ void CalendarPopup::wheelEvent(QWheelEvent* event)
 
 void CalendarPopup::mousePressEvent(QMouseEvent* event)
 {
-    // A press on the clock closes the popup and goes no further: passed on to the clock, its
-    // release would open the popup again at once.
+    // A press on the clock closes the popup and goes no further: where Qt passes the press that
+    // closes a popup on to the window under it (Qt 6.4 under X11 does not), the clock's release
+    // would open the popup again at once.
     if (!rect().contains(event->position().toPoint()) && anchor_.contains(event->globalPosition().toPoint()))
         setAttribute(Qt::WA_NoMouseReplay);
     QFrame::mousePressEvent(event);
