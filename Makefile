@@ -127,8 +127,8 @@ package-check: package
 screenshot: build
 	@mkdir -p docs
 	QT_QPA_PLATFORM=offscreen $(BUILD)/bin/tamozp_screenshot docs/TamoZP.png
-	QT_QPA_PLATFORM=offscreen $(BUILD)/bin/tamoclock_screenshot docs/TamoClock.png
-	@echo "docs/TamoZP.png docs/TamoClock.png"
+	QT_QPA_PLATFORM=offscreen $(BUILD)/bin/tamoclock_screenshot docs/TamoClock.png docs/TamoClockCalendar.png
+	@echo "docs/TamoZP.png docs/TamoClock.png docs/TamoClockCalendar.png"
 
 clean:
 	rm -rf $(BUILD) $(FUZZ_BUILD) $(INSTALL_BUILD) $(PACKAGE_BUILD)

@@ -1,7 +1,9 @@
 // Draws TamoClock's window into a PNG for the README: a stored two-line format, enabled, at a
-// fixed instant in empty settings of its own, so the picture changes only when the window does.
-// Usage: tamoclock_screenshot OUT.png
+// fixed instant in empty settings of its own, so the picture changes only when the window does;
+// with a second file, the month calendar that a click opens as well.
+// Usage: tamoclock_screenshot OUT.png [CALENDAR.png]
 
+#include "deskclock/CalendarPopup.h"
 #include "deskclock/ClockWindow.h"
 #include "editor/ZPSettings.h"
 #include "ScreenshotHome.h"
@@ -14,8 +16,8 @@
 
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s OUT.png\n", argv[0]);
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: %s OUT.png [CALENDAR.png]\n", argv[0]);
         return 2;
     }
     const ScreenshotHome home;
@@ -42,9 +44,22 @@ int main(int argc, char** argv)
     if (!QTest::qWaitForWindowExposed(&window))
         return 1;
     QTest::qWait(50);
-    if (!window.grab().save(QString::fromLocal8Bit(argv[1]))) {
-        std::fprintf(stderr, "cannot write %s\n", argv[1]);
+    const auto save = [](QWidget& widget, const char* path) {
+        if (widget.grab().save(QString::fromLocal8Bit(path)))
+            return true;
+        std::fprintf(stderr, "cannot write %s\n", path);
+        return false;
+    };
+    if (!save(window, argv[1]))
         return 1;
+    if (argc == 3) {
+        QTest::mouseClick(&window, Qt::LeftButton);
+        deskclock::CalendarPopup* calendar = window.calendar();
+        if (!calendar || !QTest::qWaitForWindowExposed(calendar))
+            return 1;
+        QTest::qWait(50);
+        if (!save(*calendar, argv[2]))
+            return 1;
     }
     return 0;
 }

@@ -2,6 +2,7 @@
 
 #include "clock/ClockOptions.h"
 #include "clock/ClockText.h"
+#include "deskclock/CalendarPopup.h"
 #include "deskclock/Desktop.h"
 #include "engine/ZPModule.h"
 #include "gui/GuiSupport.h"
@@ -97,6 +98,7 @@ ClockWindow::ClockWindow(gui::WindowServices services, Setup setup, QWidget* par
     saveSoon_.setSingleShot(true);
     saveSoon_.setInterval(kRestMs);
     connect(&saveSoon_, &QTimer::timeout, this, &ClockWindow::saveGeometry);
+    connect(this, &ClockWindow::clicked, this, &ClockWindow::openCalendar);
 }
 
 ClockWindow::~ClockWindow() = default;
@@ -400,6 +402,13 @@ void ClockWindow::openSettings()
 {
     if (!services_.launch(QStringLiteral("TamoZP")))
         vb::MsgBox(services_.boxes, QStringLiteral("TamoZP を起動できませんでした。"), vb::vbOKOnly | vb::vbCritical);
+}
+
+void ClockWindow::openCalendar()
+{
+    if (!calendar_)
+        calendar_ = new CalendarPopup(services_.now, this);
+    calendar_->open(frameGeometry(), screen());
 }
 
 // The stored place when some screen shows enough of it; else the top right corner of the

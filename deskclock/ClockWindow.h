@@ -8,9 +8,9 @@
 //
 // A right click opens its menu: TamoZP, always on top, frameless (then a left drag moves the
 // window), larger and smaller text, start at login, exit. A left click that moves nothing
-// emits clicked() and does nothing else. Place, size, text size and the toggles are kept in the
-// settings store under "TamoClock", section "Window", and come back on the next start, on a
-// screen that is there.
+// emits clicked() and opens the month calendar under the window (CalendarPopup.h). Place,
+// size, text size and the toggles are kept in the settings store under "TamoClock", section
+// "Window", and come back on the next start, on a screen that is there.
 //
 // Like TamoZP's window it receives its store, boxes, clock, launcher and end from main, and
 // reads no environment. Depends on deskclock's host driver and desktop ties, gui/, the engine
@@ -31,6 +31,8 @@ class QMenu;
 class QScreen;
 
 namespace deskclock {
+
+class CalendarPopup;
 
 class ClockWindow final : public QWidget {
     Q_OBJECT
@@ -66,9 +68,11 @@ public:
     // The right-click menu, built at first use.
     QMenu* contextMenu();
     qreal textPoints() const { return points_; }
+    // The month calendar, built at the first click; null before.
+    CalendarPopup* calendar() const { return calendar_; }
 
 signals:
-    // A left click that did not move the window; nothing listens yet.
+    // A left click that did not move the window.
     void clicked();
 
 protected:
@@ -93,6 +97,7 @@ private:
     void stepTextSize(int direction);
     void setAutostart(bool on);
     void openSettings();
+    void openCalendar();
     void restoreGeometry(const QString& stored);
     void saveGeometry();
     void store(const QString& key, const QString& value);
@@ -105,6 +110,7 @@ private:
     QLabel* lblClock = nullptr;
     QLabel* lblReport = nullptr;
     QMenu* menu_ = nullptr;
+    CalendarPopup* calendar_ = nullptr;
     QAction* actOnTop = nullptr;
     QAction* actFrameless = nullptr;
     QAction* actLarger = nullptr;

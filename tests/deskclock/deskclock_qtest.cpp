@@ -1,7 +1,9 @@
 // TamoClock's window driven through its real widgets, offscreen, at a fixed instant, with its own
-// store, recording launcher and boxes, and a real host core; its desktop ties; a second start.
+// store, recording launcher and boxes, and a real host core; its month calendar; its desktop
+// ties; a second start.
 
 #include "clock/FollowHost.h"
+#include "deskclock/CalendarPopup.h"
 #include "deskclock/ClockWindow.h"
 #include "deskclock/Desktop.h"
 #include "gui/SingleInstance.h"
@@ -16,6 +18,7 @@
 #include <QMenu>
 #include <QProcess>
 #include <QScreen>
+#include <QToolButton>
 #include <QToolTip>
 #include <QtTest>
 
@@ -45,6 +48,7 @@ struct Session {
     QStringList lines, launched;
     QString programPath = u"/opt/tamo/bin/TamoClock"_s;
     bool launcherWorks = true;
+    std::optional<vb::DateValue> today; // the window's own clock; else the fixed instant
     std::optional<int> ended;
     std::unique_ptr<deskclock::ClockWindow> window;
 
@@ -58,7 +62,8 @@ struct Session {
         const auto launch = [this](const QString& p) { launched << p; return launcherWorks; };
         const auto line = [this](const QString& l) { lines << l; };
         window = std::make_unique<deskclock::ClockWindow>(
-            gui::WindowServices{.store = store, .boxes = boxes, .end = end, .launch = launch},
+            gui::WindowServices{.store = store, .boxes = boxes, .now = [this] { return today.value_or(vb::Now()); },
+                                .end = end, .launch = launch},
             deskclock::ClockWindow::Setup{.reports = reports, .lines = line, .programPath = programPath,
                                           .stillClock = true});
         if (!window->load())
@@ -71,6 +76,13 @@ struct Session {
     QString handle() const { return store.GetSetting(kApp, u"Plug in"_s, u"RestartMsgRecv"_s, {}); }
     QAction* action(const QString& name) const { return window->contextMenu()->findChild<QAction*>(name); }
     QLabel* label(const QString& name) const { return window->findChild<QLabel*>(name); }
+    // A plain left click on the clock through its window, which hands it to an open popup as the
+    // window system does; the calendar after it.
+    deskclock::CalendarPopup* click() const
+    {
+        QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {}, window->rect().center());
+        return window->calendar();
+    }
     // The tooltip a widget of the window shows when the pointer rests on it.
     QString tooltipOf(QWidget* widget) const
     {
@@ -88,6 +100,7 @@ class ClockWindowTest : public QObject {
 
 private slots:
     void initTestCase() { vb::setProgramTitle(u"TamoClock"_s); }
+
 
     // The stored format only when the flag is exactly "1"; a line break gives a second line. Within
     // a second, what others write: TamoZP's OK (SetZP, restart request), a flag by hand, the
@@ -292,6 +305,139 @@ private slots:
         QVERIFY2(at == QPoint(-1, -1) || (s.window->pos() - at).manhattanLength() <= 8, qPrintable(stored));
         QVERIFY(QGuiApplication::primaryScreen()->availableGeometry().contains(s.window->frameGeometry()));
         QTEST(int(clicked.size()), "clicks");
+        QCOMPARE(s.window->calendar() && s.window->calendar()->isVisible(), clicked.size() == 1);
+    }
+
+    // A click opens the month of the window's clock (not the fixed instant) just under the window,
+    // today marked; a click on the clock closes it and does not open it again, and so does Esc.
+    void calendarOpens()
+    {
+        Session s;
+        s.today = vb::DateValue(2026, 12, 7, 9, 30);
+        QVERIFY(s.open());
+        deskclock::CalendarPopup* popup = s.click();
+        QVERIFY(popup && popup->isVisible());
+        QCOMPARE(popup->geometry().top(), s.window->frameGeometry().bottom() + 1);
+        QCOMPARE(popup->geometry().right(), s.window->screen()->availableGeometry().right()); // the window is at the right
+        QCOMPARE(popup->title(), u"令和8年(2026年) 12月"_s);
+        QCOMPARE(popup->line(), u"12月7日(月) 月齢 27 ( "_s);
+        for (int day : {6, 7, 8})
+            QCOMPARE(popup->dayCell(day)->font().bold() && popup->dayCell(day)->frameShape() == QFrame::Box, day == 7);
+        QVERIFY(!s.click()->isVisible());
+        QVERIFY(s.click()->isVisible());
+        QTest::keyClick(popup, Qt::Key_Escape);
+        QVERIFY(!popup->isVisible());
+    }
+
+    // Sundays and holidays red, Saturdays blue, others as the palette says; a holiday's name is its
+    // day's tooltip; the line under the grid tells the day under the pointer, else today.
+    void calendarDays_data()
+    {
+        QTest::addColumn<QDate>("date");
+        QTest::addColumn<QColor>("colour"); // invalid: the palette's
+        QTest::addColumn<QString>("holiday");
+        QTest::addColumn<QString>("line");
+        const QColor red(0xd3, 0x2f, 0x2f), blue(0x19, 0x76, 0xd2), none;
+        QTest::newRow("文化の日") << QDate(2026, 11, 3) << red << u"文化の日"_s << u"11月3日(火) 文化の日 月齢 22 (|"_s;
+        QTest::newRow("振替休日") << QDate(2026, 5, 6) << red << u"振替休日"_s << u"5月6日(水) 振替休日 月齢 19 ○"_s;
+        QTest::newRow("a Sunday") << QDate(2026, 11, 1) << red << QString() << u"11月1日(日) 月齢 20 ○"_s;
+        QTest::newRow("a Saturday") << QDate(2026, 11, 7) << blue << QString() << u"11月7日(土) 月齢 26 ( "_s;
+        QTest::newRow("a working day") << QDate(2026, 11, 4) << none << QString() << u"11月4日(水) 月齢 23 (|"_s;
+    }
+    void calendarDays()
+    {
+        QFETCH(QDate, date);
+        QFETCH(QColor, colour);
+        Session s;
+        s.today = vb::DateValue(date.year(), date.month(), 20);
+        QVERIFY(s.open());
+        deskclock::CalendarPopup* popup = s.click();
+        QLabel* cell = popup->dayCell(date.day());
+        QCOMPARE(cell->text(), QString::number(date.day()));
+        QCOMPARE(cell->palette().color(QPalette::WindowText), colour.isValid() ? colour : popup->palette().color(QPalette::WindowText));
+        QTEST(s.tooltipOf(cell), "holiday");
+        const QString today = popup->line();
+        QTest::mouseMove(cell, cell->rect().center());
+        QTEST(popup->line(), "line");
+        QTest::mouseMove(popup->findChild<QLabel*>(u"lblTitle"_s));
+        QCOMPARE(popup->line(), today);
+        QVERIFY(today.startsWith(u"%1月20日("_s.arg(date.month())));
+    }
+
+    // The keys, the wheel and the arrows step through the months, across a year and an era, not
+    // past the first and last months the calendar has; Home goes back to today's.
+    void calendarMonths_data()
+    {
+        QTest::addColumn<QDate>("today");
+        QTest::addColumn<QString>("steps");  // keys, wheel turns in eighths of a degree, arrows
+        QTest::addColumn<QString>("shown");  // year-month
+        QTest::addColumn<QString>("title");  // empty: not checked
+        const QDate december(2026, 12, 7);
+        const QString november = u"令和8年(2026年) 11月"_s, january = u"令和9年(2027年) 1月"_s;
+        QTest::newRow("Right: the next year") << december << u"Right"_s << u"2027-1"_s << january;
+        QTest::newRow("PageUp") << december << u"PgUp"_s << u"2026-11"_s << november;
+        QTest::newRow("Left, Left, PageDown") << december << u"Left Left PgDn"_s << u"2026-11"_s << november;
+        QTest::newRow("the wheel, both ways") << december << u"wheel-120 wheel+120 wheel+120"_s << u"2026-11"_s << november;
+        QTest::newRow("half turns add up") << december << u"wheel+60 wheel+60 wheel-60"_s << u"2026-11"_s << november;
+        QTest::newRow("the arrows") << december << u"› › ‹"_s << u"2027-1"_s << january;
+        QTest::newRow("Home: today's month") << december << u"Right Right Home"_s << u"2026-12"_s << QString();
+        QTest::newRow("into an era's change") << QDate(1989, 2, 1) << u"Left"_s << u"1989-1"_s
+                                              << u"昭和64年・平成元年(1989年) 1月"_s;
+        QTest::newRow("not before year 100") << QDate(100, 2, 1) << u"Left Left ‹"_s << u"100-1"_s << QString();
+        QTest::newRow("not after year 9999") << QDate(9999, 11, 1) << u"Right wheel-240"_s << u"9999-12"_s << QString();
+    }
+    void calendarMonths()
+    {
+        QFETCH(QDate, today);
+        QFETCH(QString, steps);
+        QFETCH(QString, title);
+        Session s;
+        s.today = vb::DateValue(today.year(), today.month(), today.day());
+        QVERIFY(s.open());
+        deskclock::CalendarPopup* popup = s.click();
+        const std::map<QString, Qt::Key> keys{{u"Left"_s, Qt::Key_Left}, {u"Right"_s, Qt::Key_Right},
+                                              {u"PgUp"_s, Qt::Key_PageUp}, {u"PgDn"_s, Qt::Key_PageDown},
+                                              {u"Home"_s, Qt::Key_Home}};
+        for (const QString& step : steps.split(u' ')) {
+            if (keys.contains(step)) {
+                QTest::keyClick(popup, keys.at(step));
+            } else if (step.startsWith(u"wheel")) {
+                const QPoint at = popup->rect().center();
+                QWheelEvent wheel(at, popup->mapToGlobal(at), {}, {0, step.mid(5).toInt()}, {}, {}, Qt::NoScrollPhase, false);
+                QApplication::sendEvent(popup, &wheel);
+            } else {
+                const auto arrows = popup->findChildren<QToolButton*>();
+                const auto arrow = std::find_if(arrows.begin(), arrows.end(), [&](auto* b) { return b->text() == step; });
+                QVERIFY(arrow != arrows.end());
+                QTest::mouseClick(*arrow, Qt::LeftButton);
+            }
+        }
+        QTEST(u"%1-%2"_s.arg(popup->year()).arg(popup->month()), "shown");
+        QVERIFY(title.isEmpty() || popup->title() == title);
+        QVERIFY(popup->isVisible());
+    }
+
+    // Under the window, centred; above it with no room below; pulled in from the screen's sides.
+    void calendarPlace_data()
+    {
+        QTest::addColumn<QRect>("window");
+        QTest::addColumn<QRect>("screen");
+        QTest::addColumn<QPoint>("at");
+        const QRect wide(0, 0, 1280, 1024);
+        QTest::newRow("below, centred") << QRect(100, 100, 200, 80) << wide << QPoint(80, 180);
+        QTest::newRow("above: no room below") << QRect(100, 800, 200, 80) << wide << QPoint(80, 500);
+        QTest::newRow("just room below") << QRect(100, 644, 200, 80) << wide << QPoint(80, 724);
+        QTest::newRow("pulled in at the right") << QRect(1180, 24, 100, 60) << wide << QPoint(1040, 84);
+        QTest::newRow("pulled in at the left") << QRect(0, 24, 100, 60) << wide << QPoint(0, 84);
+        QTest::newRow("a screen left of the primary") << QRect(-100, 24, 100, 60) << wide.translated(-1280, 0)
+                                                      << QPoint(-240, 84);
+        QTest::newRow("room neither below nor above") << QRect(0, 150, 100, 100) << QRect(0, 0, 800, 400) << QPoint(0, 0);
+    }
+    void calendarPlace()
+    {
+        QFETCH(QRect, window);
+        QFETCH(QRect, screen);
+        QTEST(deskclock::popupPlace(window, QSize(240, 300), screen), "at");
     }
 
     // TamoZP is found in the program's own folder (an executable there), then in PATH. Started from
