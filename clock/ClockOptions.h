@@ -33,10 +33,18 @@ struct ClockOptions {
     bool timeKey = false;               // --time-key: the key on a second line (one-shot only)
     LineForm form = LineForm::Plain;    // --pango, --json
     bool follow = false;                // --follow: run as the host
+    bool calendarTooltip = false;       // --calendar-tooltip: the month's calendar as the tooltip
+};
+
+struct YearMonth {
+    int year = 0;  // [100, 9999]
+    int month = 0; // [1, 12]
 };
 
 enum class Command {
     Run,
+    Calendar, // --calendar: a month in the terminal
+    Holidays, // --holidays: a year's holidays
     Help,
     Version,
     UsageError,
@@ -45,12 +53,17 @@ enum class Command {
 struct ParsedCommandLine {
     Command command = Command::Run;
     ClockOptions options;
+    std::optional<YearMonth> month; // Calendar: the month given; nullopt: the month of --at or now
+    int holidaysYear = 0;           // Holidays: [1948, 2099]
     QString usageError; // one line, without the program name, when command is UsageError
     QString helpText;   // when command is Help
 };
 
 // Reads the arguments (the program name first, as QCoreApplication::arguments() gives them).
 ParsedCommandLine parseCommandLine(const QStringList& arguments);
+
+// YYYY-MM, years 100 to 9999; nullopt for any other text.
+std::optional<YearMonth> parseYearMonth(QStringView text);
 
 // YYYY-MM-DD, then "T" or a space, then HH:MM or HH:MM:SS, as a local date value; nullopt when
 // the text is no such instant or names no real date (years 100 to 9999).

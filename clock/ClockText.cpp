@@ -110,7 +110,8 @@ QString markupEscaped(const QString& text, bool escapeBar)
     return escaped;
 }
 
-QByteArray outputLine(const QString& text, LineForm form, const std::optional<QString>& tooltip)
+QByteArray outputLine(const QString& text, LineForm form, const std::optional<QString>& tooltip,
+                      TooltipForm tooltipForm)
 {
     QByteArray line;
     switch (form) {
@@ -124,7 +125,8 @@ QByteArray outputLine(const QString& text, LineForm form, const std::optional<QS
         // waybar reads both as markup: a bare "&" or "<" would make it show nothing at all.
         line = "{\"text\": " + jsonString(markupEscaped(text, false));
         if (tooltip)
-            line += ", \"tooltip\": " + jsonString(markupEscaped(*tooltip, false));
+            line += ", \"tooltip\": "
+                + jsonString(tooltipForm == TooltipForm::Markup ? *tooltip : markupEscaped(*tooltip, false));
         line += '}';
         break;
     }

@@ -44,10 +44,17 @@ QByteArray jsonString(const QString& text);
 // `escapeBar` "|" as "&#124;" too, for Argos, which cuts a line at the first "|".
 QString markupEscaped(const QString& text, bool escapeBar);
 
+// How a tooltip comes to outputLine: a text to escape, or markup already (the calendar).
+enum class TooltipForm {
+    Text,
+    Markup,
+};
+
 // One output line, LF-terminated, in UTF-8 (lone surrogates as U+FFFD): the bare text; the
 // text as markup (Pango); or {"text": "...", "tooltip": "..."} with both as markup (Json, the
 // tooltip only when there is one). Only Json shows the tooltip.
-QByteArray outputLine(const QString& text, LineForm form, const std::optional<QString>& tooltip = std::nullopt);
+QByteArray outputLine(const QString& text, LineForm form, const std::optional<QString>& tooltip = std::nullopt,
+                      TooltipForm tooltipForm = TooltipForm::Text);
 
 // Writes all of `bytes` to a file descriptor, going on after interrupted and partial writes.
 // False when the descriptor refuses them (a closed pipe: EPIPE).

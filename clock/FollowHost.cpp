@@ -1,5 +1,6 @@
 #include "clock/FollowHost.h"
 
+#include "clock/CalendarText.h"
 #include "clock/ClockText.h"
 #include "clock/HostCore.h"
 
@@ -58,12 +59,18 @@ int runFollow(const vb::SettingsStore& store, const ClockOptions& options)
         return 1;
     }
     // Only JSON shows a tooltip: without it, its changes would only repeat the line.
-    const std::optional<QString> tooltip = options.form == LineForm::Json ? options.tooltip : std::nullopt;
-    HostCore core(store, {options.format, options.at.has_value(), 0, tooltip}, errorLine);
+    const bool json = options.form == LineForm::Json;
+    HostCore::Options hostOptions{options.format, options.at.has_value(), 0, json ? options.tooltip : std::nullopt};
+    if (json && options.calendarTooltip)
+        hostOptions.tooltipOf = CalendarTooltip();
+    const bool withTooltip = hostOptions.tooltip || hostOptions.tooltipOf;
+    const TooltipForm tooltipForm = hostOptions.tooltipOf ? TooltipForm::Markup : TooltipForm::Text;
+    HostCore core(store, std::move(hostOptions), errorLine);
     if (!core.start())
         return 1;
     const auto line = [&] {
-        return outputLine(core.text(), options.form, tooltip ? std::optional(core.tooltip()) : std::nullopt);
+        return outputLine(core.text(), options.form, withTooltip ? std::optional(core.tooltip()) : std::nullopt,
+                          tooltipForm);
     };
     if (!writeAll(STDOUT_FILENO, line()))
         return 1;

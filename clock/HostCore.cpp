@@ -327,8 +327,14 @@ bool HostCore::refresh()
         std::optional<vb::DateValue> held;
         const auto instant = heldClock(held);
         text_ = zp::FromZPFToShowClk(format_, timeKey_, instant);
-        if (options_.tooltip)
+        if (options_.tooltipOf) {
+            // A clock read that fails has been reported by the text's expansion: the tooltip
+            // stays as it was.
+            vb::Guard guard([](const vb::Error&) { return vb::OnError::Exit; });
+            guard([&] { tooltip_ = options_.tooltipOf(instant()); });
+        } else if (options_.tooltip) {
             tooltip_ = zp::FromZPFToShowClk(*options_.tooltip, tooltipKey_, instant);
+        }
         ++expansions_;
         if (options_.stillClock)
             return changed();

@@ -3,7 +3,8 @@
 // to drive. The core publishes its handle as RestartMsgRecv, binds D/window-<handle>, reloads
 // the flag and format on the restart message and on any change of the settings file, keeps
 // the shown text (and an optional tooltip, expanded at the same instant) and sets a realtime
-// timer to the next change of the finer of their time keys. It owns its descriptors; the
+// timer to the next change of the finer of their time keys. A tooltip can also be computed from
+// the instant itself (the month's calendar), at every expansion. It owns its descriptors; the
 // caller waits until one is readable and hands it to ready().
 //
 // It recovers from what the store and the file system throw at it: a failed read keeps the
@@ -13,6 +14,7 @@
 // one. A new time zone (TZ, or /etc/localtime when TZ is unset) shows at the next wake.
 // Depends on the runtime, the engine and the stored values (Qt Core).
 
+#include "runtime/DateValue.h"
 #include "runtime/FileDescriptor.h"
 
 #include <QByteArray>
@@ -36,6 +38,10 @@ public:
         bool stillClock = false;        // the clock is fixed (--at): no timer is armed
         qint32 handle = 0;              // the published handle; 0: this process's id
         std::optional<QString> tooltip; // a second format, shown beside the text
+        // A tooltip computed from the instant of each expansion, instead of `tooltip`. It has no
+        // time key: the text's key wakes the host at least once a minute, which is often
+        // enough for a tooltip that changes with the date.
+        std::function<QString(const vb::DateValue&)> tooltipOf;
     };
     // Where the core says what went wrong, one line at a time (standard error in tamo-clock).
     using Report = std::function<void(const QString& line)>;
@@ -60,7 +66,7 @@ public:
     bool ready(int fd);
 
     const QString& text() const { return text_; }
-    const QString& tooltip() const { return tooltip_; } // empty without a tooltip format
+    const QString& tooltip() const { return tooltip_; } // empty without a tooltip
     // How many expansions the core has made; a window compares it around ready() to know
     // whether the reports it saw came from a new expansion.
     quint64 expansions() const { return expansions_; }

@@ -1,11 +1,14 @@
-// tamo-clock: expands the clock format once, or runs as the host with --follow.
+// tamo-clock: expands the clock format once, or runs as the host with --follow; shows a month's
+// calendar or a year's holidays.
 
+#include "clock/CalendarText.h"
 #include "clock/ClockOptions.h"
 #include "clock/ClockText.h"
 #include "clock/FollowHost.h"
 #include "engine/ZPModule.h"
 
 #include "runtime/Clock.h"
+#include "runtime/Guard.h"
 #include "runtime/Program.h"
 #include "runtime/SettingsStore.h"
 
@@ -27,14 +30,33 @@ int expandOnce(const vb::SettingsStore& store, const ClockOptions& options)
     QString timeKey;
     const QString text = zp::FromZPFToShowClk(format, timeKey, instant);
     std::optional<QString> tooltip;
-    if (options.tooltip && options.form == LineForm::Json) {
+    TooltipForm tooltipForm = TooltipForm::Text;
+    if (options.calendarTooltip) { // JSON only
+        // A clock read that fails has been reported by the text's expansion: no tooltip then.
+        vb::Guard guard([](const vb::Error&) { return vb::OnError::Exit; });
+        guard([&] { tooltip = CalendarTooltip()(instant()); });
+        tooltipForm = TooltipForm::Markup;
+    } else if (options.tooltip && options.form == LineForm::Json) {
         QString tooltipKey;
         tooltip = zp::FromZPFToShowClk(*options.tooltip, tooltipKey, instant);
     }
-    QByteArray out = outputLine(text, options.form, tooltip);
+    QByteArray out = outputLine(text, options.form, tooltip, tooltipForm);
     if (options.timeKey)
         out += timeKey.toUtf8() + '\n';
     return writeAll(STDOUT_FILENO, out) ? 0 : 1;
+}
+
+// The month given, else the month of --at, else this month; today is the day of --at, else today.
+int showCalendar(const std::optional<YearMonth>& month, const ClockOptions& options)
+{
+    const vb::DateValue today = options.at ? *options.at : vb::Now();
+    const YearMonth shown = month ? *month : YearMonth{today.year(), today.month()};
+    // No escapes into a file or a pipe, nor when NO_COLOR is set to anything, even nothing: the
+    // common convention for asking a program for none.
+    const bool colour = ::isatty(STDOUT_FILENO) == 1 && !qEnvironmentVariableIsSet("NO_COLOR");
+    const QString text = calendarText(zp::monthCalendar(shown.year, shown.month), today,
+                                      colour ? CalendarStyle::Sgr : CalendarStyle::Plain);
+    return writeAll(STDOUT_FILENO, text.toUtf8()) ? 0 : 1;
 }
 
 int clockMain(const QStringList& arguments)
@@ -48,6 +70,12 @@ int clockMain(const QStringList& arguments)
         return writeAll(STDOUT_FILENO, parsed.helpText.toUtf8()) ? 0 : 1;
     case Command::Version:
         return writeAll(STDOUT_FILENO, versionLine().toUtf8() + '\n') ? 0 : 1;
+    case Command::Holidays:
+        unblockExitSignals();
+        return writeAll(STDOUT_FILENO, holidayLines(parsed.holidaysYear).toUtf8()) ? 0 : 1;
+    case Command::Calendar:
+        unblockExitSignals();
+        return showCalendar(parsed.month, parsed.options);
     case Command::Run:
         break;
     }

@@ -1,6 +1,6 @@
 # bash completion for tamo-clock                                   -*- shell-script -*-
 # Completes the options; after --at it offers the present instant, to the minute, as --at
-# reads it.
+# reads it, after --calendar this month and after --holidays this year.
 
 _tamo_clock()
 {
@@ -19,8 +19,17 @@ _tamo_clock()
             COMPREPLY=()
             return
             ;;
+        --calendar)
+            # Its month is optional: offer this one beside the options.
+            COMPREPLY=($(compgen -W "$(date +%Y-%m) --at" -- "$cur"))
+            return
+            ;;
+        --holidays)
+            COMPREPLY=($(compgen -W "$(date +%Y)" -- "$cur"))
+            return
+            ;;
     esac
     COMPREPLY=($(compgen -W '--format --tooltip --at --time-key --json --pango --follow
-                              --help --version' -- "$cur"))
+                              --calendar-tooltip --calendar --holidays --help --version' -- "$cur"))
 }
 complete -F _tamo_clock tamo-clock

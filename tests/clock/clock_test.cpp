@@ -146,9 +146,12 @@ TEST(ClockOnce, HelpVersionAndUsageErrors)
     EXPECT_EQ(run({u"--version"_s}), "exit 0, out [tamo-clock 1.33.2485\n], err []");
     for (const QStringList& args : {QStringList{u"--help"_s}, {u"-h"_s}, {u"--format"_s, u"x"_s, u"--help"_s}}) {
         const std::string help = run(args);
-        EXPECT_TRUE(help.starts_with("exit 0, out [Usage: tamo-clock [--format TEXT] [--tooltip TEXT] [--at WHEN] "
-                                     "[--time-key] [--json | --pango] [--follow]\n") && help.ends_with("\n], err []")) << help;
-        for (const char* option : {"--version", "--format", "--tooltip", "--at", "--time-key", "--json", "--pango", "--follow"})
+        EXPECT_TRUE(help.starts_with("exit 0, out [Usage: tamo-clock [--format TEXT] [--tooltip TEXT | --calendar-tooltip] "
+                                     "[--at WHEN] [--time-key] [--json | --pango] [--follow]\n"
+                                     "       tamo-clock --calendar [YYYY-MM] [--at WHEN]\n"
+                                     "       tamo-clock --holidays YEAR\n") && help.ends_with("\n], err []")) << help;
+        for (const char* option : {"--version", "--format", "--tooltip", "--at", "--time-key", "--json", "--pango", "--follow",
+                                   "--calendar-tooltip", "--calendar", "--holidays"})
             EXPECT_NE(help.find(option), std::string::npos) << option;
     }
     for (const QStringList& r : dataRows(QStringLiteral(TAMO_DATA_DIR "/usage_errors.tsv"), 2)) {
@@ -192,6 +195,16 @@ TEST(ClockFollow, JsonLinesCarryTheTooltip)
     TestEnv env;
     Host host(kFrozen + QStringList{u"--json"_s, u"--tooltip"_s, u"%yyyy%年 <%m%>"_s});
     EXPECT_EQ(host.nextLine(kStartMs), R"({"text": "13:05", "tooltip": "2001年 &lt;3&gt;"})") << host.err().toStdString();
+}
+
+// The calendar goes out as the markup it is, not escaped again.
+TEST(ClockFollow, JsonLinesCarryTheCalendar)
+{
+    TestEnv env;
+    Host host({u"--follow"_s, u"--at"_s, u"2026-05-06T00:00"_s, u"--json"_s, u"--calendar-tooltip"_s});
+    const QJsonObject line = QJsonDocument::fromJson(host.nextLine(kStartMs).value_or("")).object();
+    EXPECT_EQ(line.value(u"text"_s).toString(), u"0:00"_s) << host.err().toStdString();
+    EXPECT_TRUE(line.value(u"tooltip"_s).toString().startsWith(u"<span font_family=\"monospace\" lang=\"ja\">令和8年(2026年) 5月\n"_s));
 }
 
 TEST(ClockFollow, EndsInOrder)

@@ -2,8 +2,10 @@
 // a new time zone, and its recovery from failed reads, linked files and a settings folder that
 // comes back; the real clock, bounded.
 
+#include "clock/CalendarText.h"
 #include "clock/HostCore.h"
 #include "editor/ZPSettings.h"
+#include "runtime/Clock.h"
 #include "runtime/SettingsStore.h"
 #include "runtime/WindowMessage.h"
 #include "support/Common.h"
@@ -229,6 +231,34 @@ TEST(HostCore, WakesForTheFinerKeyAndATooltipThatChangesAlone)
             EXPECT_NE(h.core->tooltip(), tooltip) << change;
         }
     }
+    EXPECT_TRUE(h.reports.isEmpty()) << h.reports.join(u'\n').toStdString();
+}
+
+// The instant is injected and each refresh brought by the restart message: the calendar turns
+// at local midnight, and with it alone (a text of minutes that stays "0:00").
+TEST(HostCore, ACalendarTooltipTurnsWithTheDateOnly)
+{
+    Host h;
+    const auto at = [&](const vb::DateValue& instant) {
+        vb::setFixedNow(instant);
+        vb::PostMessage(4242, zp::kRestartMessage, 0, 0);
+        return h.nextText();
+    };
+    const auto calendar = [](int year, int month, int day) {
+        return clk::calendarText(zp::monthCalendar(year, month), vb::DateValue(year, month, day), clk::CalendarStyle::Markup);
+    };
+    vb::setFixedNow(vb::DateValue(2026, 5, 31, 23, 58));
+    h.core = std::make_unique<HostCore>(h.store, HostCore::Options{u"%h:nn%"_s, false, 4242, std::nullopt, clk::CalendarTooltip()},
+                                        [&](const QString& line) { h.reports << line; });
+    ASSERT_TRUE(h.core->start());
+    EXPECT_EQ(h.core->tooltip(), calendar(2026, 5, 31));
+    EXPECT_EQ(at(vb::DateValue(2026, 5, 31, 23, 59, 59)), u"23:59"_s);
+    EXPECT_EQ(h.core->tooltip(), calendar(2026, 5, 31));
+    EXPECT_EQ(at(vb::DateValue(2026, 6, 1)), u"0:00"_s);
+    EXPECT_EQ(h.core->tooltip(), calendar(2026, 6, 1));
+    EXPECT_EQ(at(vb::DateValue(2026, 6, 2)), u"0:00"_s) << "the tooltip's change alone is a change";
+    EXPECT_EQ(h.core->tooltip(), calendar(2026, 6, 2));
+    vb::setFixedNow(std::nullopt);
     EXPECT_TRUE(h.reports.isEmpty()) << h.reports.join(u'\n').toStdString();
 }
 

@@ -114,6 +114,28 @@ TEST(ManPage, EveryExampleIsWhatTamoClockPrints)
     }
 }
 
+// tamo-clock(1)'s examples that show their output ("$ tamo-clock ARGS" and the lines it prints,
+// in one literal block) are what it prints.
+TEST(ManPage, TamoClockExamplesPrintWhatThePageShows)
+{
+    QFile file(QStringLiteral(TAMO_MAN_SOURCE_DIR "/tamo-clock.1.scd"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QStringList blocks = QString::fromUtf8(file.readAll()).split(u"```\n"_s);
+    int examples = 0;
+    TestEnv env;
+    for (qsizetype i = 1; i < blocks.size(); i += 2) { // the odd parts are inside the fences
+        if (!blocks[i].startsWith(u"$ tamo-clock "_s))
+            continue;
+        const QString command = blocks[i].section(u'\n', 0, 0);
+        QProcess clock;
+        clock.start(QStringLiteral(TAMO_CLOCK_PROGRAM), command.mid(13).split(u' '));
+        ASSERT_TRUE(clock.waitForFinished(10000)) << command.toStdString();
+        EXPECT_EQ(clock.readAllStandardOutput(), blocks[i].section(u'\n', 1).toUtf8()) << command.toStdString();
+        ++examples;
+    }
+    EXPECT_GT(examples, 0);
+}
+
 // The page as built: one command for each example, so none was lost on the way in.
 TEST(ManPage, TheBuiltPageHoldsEveryExample)
 {
