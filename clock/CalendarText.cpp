@@ -27,7 +27,6 @@ struct Run {
 };
 using Line = std::vector<Run>;
 
-constexpr char16_t kWeekdays[] = u"日月火水木金土"; // 1 = Sunday ... 7 = Saturday
 constexpr int kGridWidth = 20;                     // seven columns of two cells, a space between
 
 // Code points that a terminal draws two cells wide: the East Asian wide and full-width blocks
@@ -59,14 +58,20 @@ int cellsOf(char32_t c)
 
 QString weekdayName(int weekday) // [1, 7]
 {
-    return QString(QChar(kWeekdays[weekday - 1]));
+    return QString(zp::weekdayKanji(weekday));
 }
 
-unsigned toneOf(const zp::CalendarDay& day)
+unsigned toneOf(int weekday, bool holiday)
 {
-    if (day.weekday == 1 || !day.holiday.isEmpty())
+    switch (zp::dayTone(weekday, holiday)) {
+    case zp::DayTone::Red:
         return Red;
-    return day.weekday == 7 ? Blue : 0u;
+    case zp::DayTone::Blue:
+        return Blue;
+    case zp::DayTone::Plain:
+        break;
+    }
+    return 0;
 }
 
 // "9日", "1日、31日", or "なし" for a month without such a day
@@ -91,7 +96,7 @@ std::vector<Line> layout(const zp::MonthCalendar& calendar, const std::optional<
     for (int weekday = 1; weekday <= 7; ++weekday) {
         if (weekday > 1)
             weekdays.push_back({QStringLiteral(" ")});
-        weekdays.push_back({weekdayName(weekday), weekday == 1 ? Red : weekday == 7 ? Blue : 0u});
+        weekdays.push_back({weekdayName(weekday), toneOf(weekday, false)});
     }
     lines.push_back(std::move(weekdays));
 
@@ -102,7 +107,7 @@ std::vector<Line> layout(const zp::MonthCalendar& calendar, const std::optional<
             week.push_back({QString(3 * (day.weekday - 1), u' ')}); // [3, 18]
         else if (!week.empty() && day.weekday > 1)
             week.push_back({QStringLiteral(" ")});
-        const unsigned tone = toneOf(day) | (todayShown && today->day() == day.day ? Today : 0u);
+        const unsigned tone = toneOf(day.weekday, !day.holiday.isEmpty()) | (todayShown && today->day() == day.day ? Today : 0u);
         week.push_back({QString::number(day.day).rightJustified(2, u' '), tone});
         if (day.weekday == 7) {
             lines.push_back(std::move(week));
@@ -155,7 +160,7 @@ QString markup(const Run& run)
         text = QStringLiteral("<b>") + text + QStringLiteral("</b>");
     if (run.tone & (Red | Blue))
         text = QStringLiteral("<span foreground=\"%1\">%2</span>")
-                   .arg(run.tone & Red ? QStringLiteral("#d32f2f") : QStringLiteral("#1976d2"), text);
+                   .arg(QString::fromUtf16(run.tone & Red ? zp::kRedRgb : zp::kBlueRgb), text);
     return text;
 }
 

@@ -18,9 +18,6 @@ namespace deskclock {
 namespace {
 
 constexpr qreal kPoints = 11;
-constexpr char16_t kWeekdays[] = u"日月火水木金土";
-const QColor kRed(0xd3, 0x2f, 0x2f);  // Sundays and holidays
-const QColor kBlue(0x19, 0x76, 0xd2); // Saturdays
 
 // Months counted from year 0: the first and last that the engine's calendar takes.
 constexpr int kFirstMonth = 100 * 12;
@@ -29,13 +26,18 @@ constexpr int kLastMonth = 9999 * 12 + 11;
 // A notched wheel turns 120 eighths of a degree a step; a touchpad sends smaller turns.
 constexpr int kWheelStep = 120;
 
-// Red on Sundays and holidays (a holiday on a Saturday too), blue on other Saturdays; invalid
-// for the other days, which keep the palette's text colour.
+// Invalid for the days calendars do not set apart, which keep the palette's text colour.
 QColor colourOf(int weekday, bool holiday)
 {
-    if (weekday == 1 || holiday)
-        return kRed;
-    return weekday == 7 ? kBlue : QColor();
+    switch (zp::dayTone(weekday, holiday)) {
+    case zp::DayTone::Red:
+        return QColor(QString::fromUtf16(zp::kRedRgb));
+    case zp::DayTone::Blue:
+        return QColor(QString::fromUtf16(zp::kBlueRgb));
+    case zp::DayTone::Plain:
+        break;
+    }
+    return {};
 }
 
 // A palette that sets only the text colour, or, for an invalid colour, none: the label then
@@ -64,7 +66,7 @@ QPoint popupPlace(const QRect& anchor, const QSize& size, const QRect& screen)
 
 QString dayLine(int month, const zp::CalendarDay& day)
 {
-    QString line = QStringLiteral("%1月%2日(%3)").arg(month).arg(day.day).arg(QChar(kWeekdays[day.weekday - 1]));
+    QString line = QStringLiteral("%1月%2日(%3)").arg(month).arg(day.day).arg(zp::weekdayKanji(day.weekday));
     if (!day.holiday.isEmpty())
         line += u' ' + day.holiday;
     return line + QStringLiteral(" 月齢 %1 %2").arg(day.moonAge).arg(zp::MoonGraphic(day.moonAge));
@@ -80,7 +82,7 @@ CalendarPopup::CalendarPopup(std::function<vb::DateValue()> now, QWidget* parent
     setAttribute(Qt::WA_AlwaysShowToolTips);
     setFont(gui::windowFont(kPoints));
     const QFontMetrics metrics(font());
-    const QSize cell(metrics.horizontalAdvance(kWeekdays[0]) * 2 + 4, metrics.height() * 3 / 2);
+    const QSize cell(metrics.horizontalAdvance(zp::weekdayKanji(1)) * 2 + 4, metrics.height() * 3 / 2);
 
     QFont arrowFont = font();
     arrowFont.setPointSizeF(kPoints * 1.5); // the arrows are thin: a larger target
@@ -113,7 +115,7 @@ CalendarPopup::CalendarPopup(std::function<vb::DateValue()> now, QWidget* parent
     auto* grid = new QGridLayout;
     grid->setSpacing(0);
     for (int column = 0; column < 7; ++column) {
-        auto* weekday = new QLabel(QString(QChar(kWeekdays[column])), this);
+        auto* weekday = new QLabel(QString(zp::weekdayKanji(column + 1)), this);
         weekday->setAlignment(Qt::AlignCenter);
         weekday->setFixedSize(cell);
         weekday->setPalette(textColour(colourOf(column + 1, false)));

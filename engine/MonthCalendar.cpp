@@ -63,6 +63,18 @@ MonthCalendar monthCalendar(int year, int month)
     return calendar;
 }
 
+DayTone dayTone(int weekday, bool holiday)
+{
+    if (weekday == 1 || holiday)
+        return DayTone::Red;
+    return weekday == 7 ? DayTone::Blue : DayTone::Plain;
+}
+
+QChar weekdayKanji(int weekday)
+{
+    return QChar(u"日月火水木金土"[weekday - 1]);
+}
+
 std::vector<int> daysWithMoonAge(const MonthCalendar& calendar, qint16 age)
 {
     std::vector<int> days;

@@ -26,6 +26,20 @@ struct MonthCalendar {
     std::vector<CalendarDay> days; // day 1 first
 };
 
+// How calendars set a day apart: Sundays and holidays (on a Saturday too) in red, the other
+// Saturdays in blue; the colours are the ones every view of the calendar draws with.
+enum class DayTone {
+    Plain,
+    Red,
+    Blue,
+};
+inline constexpr char16_t kRedRgb[] = u"#d32f2f";
+inline constexpr char16_t kBlueRgb[] = u"#1976d2";
+DayTone dayTone(int weekday, bool holiday);
+
+// The kanji of a weekday (1 = 日 ... 7 = 土), as the weekday row and the date lines name it.
+QChar weekdayKanji(int weekday);
+
 inline constexpr qint16 kNewMoonAge = 0;  // 新月
 inline constexpr qint16 kFullMoonAge = 15; // 満月
 
