@@ -31,7 +31,7 @@ namespace deskclock {
 // pulled in from the screen's sides (and its top and bottom when neither fits).
 QPoint popupPlace(const QRect& anchor, const QSize& size, const QRect& screen);
 
-// The line under the grid for one day of `month`: "12月7日(月) 月齢 27 -*", with the
+// The line under the grid for one day of `month`: "12月18日(金) 月齢 8 |)", with the
 // holiday's name after the weekday.
 QString dayLine(int month, const zp::CalendarDay& day);
 
